@@ -1,0 +1,93 @@
+#include "cli/cli_host.h"
+
+#include <unistd.h>
+
+#include "platform/file_system.h"
+#include "platform/power_off.h"
+
+namespace orv::cli {
+
+CliHost::CliHost(const ConvertOptions& options, std::FILE* err)
+    : o_(options), err_(err), tty_(!options.quiet && ::isatty(::fileno(err)) != 0) {}
+
+CliHost::~CliHost() { ClearBar(); }
+
+bool CliHost::Checked(Switch s) {
+  switch (s) {
+    case Switch::kIllegalItems: return o_.illegal_items;
+    case Switch::kMoveChars: return o_.move_chars;
+    case Switch::kShrinkPets: return o_.shrink_pets && o_.delete_npcs;
+    case Switch::kDeleteNpcs: return o_.delete_npcs;
+    case Switch::kDeleteRespawnPoints: return o_.delete_respawn_points;
+    case Switch::kTurnOffPc: return o_.power_off;
+  }
+  return false;
+}
+
+std::string CliHost::Caption() { return "ORVANTOR v4.0 FULL - Pellacord"; }
+
+void CliHost::SetStatus(std::string_view text) {
+  status_ = std::string(text);
+  if (o_.quiet) return;
+  ClearBar();
+  std::fprintf(err_, "%.*s\n", static_cast<int>(text.size()), text.data());
+  std::fflush(err_);
+  drawn_ = -1;
+}
+
+void CliHost::SetProgress(int value) { progress_ = value; }
+
+void CliHost::Refresh() {
+  if (!tty_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (progress_ == drawn_ || now - last_draw_ < std::chrono::milliseconds(100)) return;
+  last_draw_ = now;
+  DrawBar();
+}
+
+void CliHost::DrawBar() {
+  const int shown = progress_ < 0 ? 0 : (progress_ > 100 ? 100 : progress_);
+  constexpr int kWidth = 40;
+  char bar[kWidth + 1];
+  const int filled = shown * kWidth / 100;
+  for (int i = 0; i < kWidth; ++i) bar[i] = i < filled ? '#' : '.';
+  bar[kWidth] = '\0';
+  std::fprintf(err_, "\r  [%s] %3d%%", bar, shown);
+  std::fflush(err_);
+  drawn_ = progress_;
+  bar_shown_ = true;
+}
+
+void CliHost::ClearBar() {
+  if (!bar_shown_) return;
+  std::fprintf(err_, "\r\033[K");
+  std::fflush(err_);
+  bar_shown_ = false;
+}
+
+int CliHost::MessageBox(std::string_view text, std::string_view, int) {
+  ClearBar();
+  std::fprintf(err_, "%.*s\n", static_cast<int>(text.size()), text.data());
+  std::fflush(err_);
+  return kIdOk;
+}
+
+bool CliHost::FileExists(const std::string& path) { return platform::FileExists(path); }
+
+void CliHost::ShutDownPC() {
+  const std::string error = platform::RequestPowerOff();
+  if (!error.empty()) {
+    power_off_failed_ = true;
+    ClearBar();
+    std::fprintf(err_, "orvantor: cannot power off: %s\n", error.c_str());
+    std::fflush(err_);
+  }
+}
+
+void CliHost::ReportError(std::string_view message) {
+  ClearBar();
+  std::fprintf(err_, "orvantor: %.*s\n", static_cast<int>(message.size()), message.data());
+  std::fflush(err_);
+}
+
+}  // namespace orv::cli

@@ -1,0 +1,24 @@
+#ifndef ORVANTOR_CLI_SUMMARY_H_
+#define ORVANTOR_CLI_SUMMARY_H_
+
+#include <string>
+
+#include "engine/run.h"
+
+namespace orv::cli {
+
+// The end-of-run summary as text lines for a person.
+std::string SummaryText(const RunSummary& s, const std::string& char_file,
+                        const std::string& world_file);
+
+// The same as one JSON object on one line.
+std::string SummaryJson(const RunSummary& s, const std::string& char_file,
+                        const std::string& world_file);
+
+// `text` as a JSON string literal, quotes included. Bytes of 128 and above
+// are passed through; control characters are escaped.
+std::string JsonString(std::string_view text);
+
+}  // namespace orv::cli
+
+#endif  // ORVANTOR_CLI_SUMMARY_H_

@@ -1,0 +1,39 @@
+#ifndef ORVANTOR_ENGINE_ANALYSE_H_
+#define ORVANTOR_ENGINE_ANALYSE_H_
+
+#include <cstdint>
+
+#include "engine/host.h"
+#include "engine/line_split.h"
+#include "engine/world.h"
+
+namespace orv {
+
+// Reads the loaded source from the top to "[EOF]" (or its last line) and
+// turns every character and item section into a record, filed by serial and,
+// for items, hung under a container already read. Sets the counters and the
+// progress divisors. Expects empty stores. Pumps once per top-level line or
+// section; moves the gauge by line index.
+void AnalyseWorld(World& w, RunHost& host);
+
+// A line cursor that also counts line indexes from 0.
+struct SourceCursor {
+  LineCursor lines;
+  std::uint64_t index = 0;
+
+  bool HasLine() const { return lines.HasLine(); }
+  void Advance() {
+    lines.Advance();
+    ++index;
+  }
+};
+
+// Read the section whose head is the cursor's line into a new record. They
+// leave the cursor on the line that ends the section (or past the end) and
+// return the index of the section's last line.
+std::uint64_t ReadCharSection(World& w, SourceCursor& cursor);
+std::uint64_t ReadItemSection(World& w, SourceCursor& cursor);
+
+}  // namespace orv
+
+#endif  // ORVANTOR_ENGINE_ANALYSE_H_

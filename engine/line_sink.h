@@ -1,0 +1,103 @@
+#ifndef ORVANTOR_ENGINE_LINE_SINK_H_
+#define ORVANTOR_ENGINE_LINE_SINK_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/line_rules.h"
+
+namespace orv {
+namespace platform {
+class AtomicFileWriter;
+}
+
+// An output file being built, line by line. Every line is followed by CR LF,
+// the last one included. Lines are gathered in a large buffer and handed on
+// in big blocks, so that a conversion never holds a whole output in memory.
+class LineSink {
+ public:
+  LineSink();
+  virtual ~LineSink();
+  LineSink(const LineSink&) = delete;
+  LineSink& operator=(const LineSink&) = delete;
+
+  void Append(std::string_view line) {
+    Put(line.data(), line.size());
+    Put("\r\n", 2);
+    ++lines_;
+  }
+  void Append(const KeptLine& line) {
+    Put(line.head.data(), line.head.size());
+    if (line.zero) Put("0", 1);
+    Put(line.tail.data(), line.tail.size());
+    Put("\r\n", 2);
+    ++lines_;
+  }
+
+  std::uint64_t LineCount() const { return lines_; }
+  std::uint64_t ByteCount() const { return bytes_ + used_; }
+
+  // Hands every buffered byte on.
+  void Flush();
+
+ protected:
+  // Receives a block of finished bytes.
+  virtual void Drain(const char* data, std::size_t size) = 0;
+
+ private:
+  void Put(const char* data, std::size_t size) {
+    if (size <= buffer_.size() - used_) {
+      if (size != 0) std::memcpy(buffer_.data() + used_, data, size);
+      used_ += size;
+    } else {
+      PutSlow(data, size);
+    }
+  }
+  void PutSlow(const char* data, std::size_t size);
+
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
+  std::uint64_t bytes_ = 0;
+  std::uint64_t lines_ = 0;
+};
+
+// Keeps the output in memory (tests, fuzzing).
+class MemoryLineSink final : public LineSink {
+ public:
+  ~MemoryLineSink() override;
+  // All bytes appended so far.
+  const std::string& Bytes();
+
+ protected:
+  void Drain(const char* data, std::size_t size) override { bytes_.append(data, size); }
+
+ private:
+  std::string bytes_;
+};
+
+// Writes into a temporary file that replaces the target only on Commit.
+class FileLineSink final : public LineSink {
+ public:
+  explicit FileLineSink(const std::string& target);
+  ~FileLineSink() override;
+
+  // Writes out the rest and closes the temporary file. Throws IoError.
+  void Finish();
+  // Renames the finished file over the target. Throws IoError.
+  void Commit();
+
+ protected:
+  void Drain(const char* data, std::size_t size) override;
+
+ private:
+  std::unique_ptr<platform::AtomicFileWriter> file_;
+};
+
+}  // namespace orv
+
+#endif  // ORVANTOR_ENGINE_LINE_SINK_H_

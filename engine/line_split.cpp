@@ -1,0 +1,85 @@
+#include "engine/line_split.h"
+
+#include <cstring>
+#include <thread>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace orv {
+
+const char* FindLineBreak(const char* p, const char* end) {
+#if defined(__SSE2__)
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  while (end - p >= 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    int mask = _mm_movemask_epi8(
+        _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+    if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    p += 16;
+  }
+#endif
+  while (p < end && *p != '\r' && *p != '\n') ++p;
+  return p;
+}
+
+namespace {
+
+// Counts separators in [p, end): every LF, and every CR not directly
+// followed by an LF inside the range.
+std::uint64_t CountSeparators(const char* p, const char* end) {
+  std::uint64_t n = 0;
+#if defined(__SSE2__)
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  // Keep one byte of look-ahead inside the range for the CR LF test.
+  while (end - p >= 17) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    unsigned lfs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
+    unsigned crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
+    unsigned crlf = crs & static_cast<unsigned>(
+                              _mm_movemask_epi8(_mm_cmpeq_epi8(w, lf)));
+    n += static_cast<unsigned>(__builtin_popcount(lfs)) +
+         static_cast<unsigned>(__builtin_popcount(crs & ~crlf));
+    p += 16;
+  }
+#endif
+  for (; p < end; ++p) {
+    if (*p == '\n') {
+      ++n;
+    } else if (*p == '\r') {
+      if (p + 1 >= end || p[1] != '\n') ++n;
+    }
+  }
+  return n;
+}
+
+}  // namespace
+
+std::uint64_t CountLines(std::string_view bytes) {
+  if (bytes.empty()) return 0;
+  const char* begin = bytes.data();
+  const char* end = begin + bytes.size();
+  std::uint64_t separators = 0;
+  constexpr std::size_t kParallelFrom = 64u << 20;
+  if (bytes.size() >= kParallelFrom && std::thread::hardware_concurrency() > 1) {
+    // Split so that a CR LF pair never straddles the halves: the first half
+    // ends after an LF or at a byte that is not CR.
+    const char* mid = begin + bytes.size() / 2;
+    while (mid < end && mid[-1] == '\r') ++mid;
+    std::uint64_t first = 0;
+    std::thread worker([&] { first = CountSeparators(begin, mid); });
+    std::uint64_t second = CountSeparators(mid, end);
+    worker.join();
+    separators = first + second;
+  } else {
+    separators = CountSeparators(begin, end);
+  }
+  const char last = end[-1];
+  return separators + ((last == '\r' || last == '\n') ? 0 : 1);
+}
+
+}  // namespace orv

@@ -1,0 +1,77 @@
+#ifndef ORVANTOR_ENGINE_LINE_SPLIT_H_
+#define ORVANTOR_ENGINE_LINE_SPLIT_H_
+
+// How a whole file becomes lines: a line ends at a CR, an LF or a CR LF; the
+// separators are not part of the line. LF CR is two separators. A file that
+// ends with a separator has no empty last line, and an empty file has none.
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace orv {
+
+// The first CR or LF in [p, end), or `end` when there is none.
+const char* FindLineBreak(const char* p, const char* end);
+
+// The number of lines of `bytes` by the rules above. Large inputs are
+// counted on two threads.
+std::uint64_t CountLines(std::string_view bytes);
+
+// A forward cursor over the lines of a buffer. No allocation: each line is a
+// view into the buffer.
+class LineCursor {
+ public:
+  LineCursor() = default;
+  explicit LineCursor(std::string_view bytes)
+      : begin_(bytes.data()), pos_(bytes.data()), end_(bytes.data() + bytes.size()) {
+    Scan();
+  }
+  // A cursor that starts at byte `offset` of `bytes`, which must be the start
+  // of a line.
+  LineCursor(std::string_view bytes, std::size_t offset)
+      : begin_(bytes.data()), pos_(bytes.data() + offset), end_(bytes.data() + bytes.size()) {
+    Scan();
+  }
+
+  // Whether the cursor stands on a line.
+  bool HasLine() const { return pos_ < end_; }
+  // The current line, without its separator.
+  std::string_view Line() const {
+    return {pos_, static_cast<std::size_t>(line_end_ - pos_)};
+  }
+  // Byte offset of the current line's start (the end of the buffer when past
+  // the last line).
+  std::size_t Offset() const { return static_cast<std::size_t>(pos_ - begin_); }
+  // Steps to the next line.
+  void Advance() {
+    pos_ = next_;
+    Scan();
+  }
+
+ private:
+  void Scan() {
+    if (pos_ >= end_) {
+      line_end_ = next_ = end_;
+      return;
+    }
+    line_end_ = FindLineBreak(pos_, end_);
+    next_ = line_end_;
+    if (next_ < end_) {
+      if (*next_ == '\r' && next_ + 1 < end_ && next_[1] == '\n')
+        next_ += 2;
+      else
+        next_ += 1;
+    }
+  }
+
+  const char* begin_ = nullptr;
+  const char* pos_ = nullptr;
+  const char* end_ = nullptr;
+  const char* line_end_ = nullptr;
+  const char* next_ = nullptr;
+};
+
+}  // namespace orv
+
+#endif  // ORVANTOR_ENGINE_LINE_SPLIT_H_

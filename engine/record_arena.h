@@ -1,0 +1,77 @@
+#ifndef ORVANTOR_ENGINE_RECORD_ARENA_H_
+#define ORVANTOR_ENGINE_RECORD_ARENA_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace orv {
+
+// Records are named by 32-bit ids instead of pointers: half the size in every
+// list link and index slot.
+using RecordId = std::uint32_t;
+inline constexpr RecordId kNone = std::numeric_limits<RecordId>::max();
+
+// Bulk storage for the records of one run. Records are made one after the
+// other in large chunks, never move, and are all released at once by Clear:
+// releasing millions of records frees a few hundred blocks.
+template <class T>
+class RecordArena {
+ public:
+  static constexpr std::size_t kChunkBits = 15;
+  static constexpr std::size_t kChunkSize = std::size_t{1} << kChunkBits;
+
+  RecordArena() = default;
+  ~RecordArena() { Clear(); }
+  RecordArena(const RecordArena&) = delete;
+  RecordArena& operator=(const RecordArena&) = delete;
+
+  // Makes a default record and returns its id. Throws std::length_error when
+  // the ids are used up.
+  RecordId Make() {
+    if (size_ >= kNone) throw std::length_error("too many sections in the world save");
+    const std::size_t chunk = size_ >> kChunkBits;
+    if (chunk == chunks_.size()) {
+      chunks_.reserve(chunks_.size() + 1);
+      chunks_.push_back(Allocate());
+    }
+    new (&chunks_[chunk][size_ & (kChunkSize - 1)]) T();
+    return static_cast<RecordId>(size_++);
+  }
+
+  T& operator[](RecordId id) { return chunks_[id >> kChunkBits][id & (kChunkSize - 1)]; }
+  const T& operator[](RecordId id) const {
+    return chunks_[id >> kChunkBits][id & (kChunkSize - 1)];
+  }
+
+  std::size_t Size() const { return size_; }
+
+  void Clear() {
+    if constexpr (!std::is_trivially_destructible_v<T>) {
+      for (std::size_t i = 0; i < size_; ++i) (*this)[static_cast<RecordId>(i)].~T();
+    }
+    for (T* chunk : chunks_) ::operator delete(chunk, std::align_val_t{alignof(T)});
+    chunks_.clear();
+    chunks_.shrink_to_fit();
+    size_ = 0;
+  }
+
+ private:
+  static T* Allocate() {
+    return static_cast<T*>(
+        ::operator new(sizeof(T) * kChunkSize, std::align_val_t{alignof(T)}));
+  }
+
+  std::vector<T*> chunks_;
+  std::size_t size_ = 0;
+};
+
+}  // namespace orv
+
+#endif  // ORVANTOR_ENGINE_RECORD_ARENA_H_

@@ -1,0 +1,198 @@
+#include "engine/run.h"
+
+#include <chrono>
+#include <exception>
+#include <memory>
+#include <new>
+#include <optional>
+
+#include "engine/analyse.h"
+#include "engine/errors.h"
+#include "engine/line_sink.h"
+#include "passes/passes.h"
+#include "platform/file_system.h"
+#include "writers/char_writer.h"
+#include "writers/item_writer.h"
+
+namespace orv {
+namespace {
+
+void Lock(RunHost& host) {
+  for (Control c : {Control::BitBtn1, Control::CheckBox1, Control::CheckBox2, Control::CheckBox3,
+                    Control::CheckBox4, Control::CheckBox5, Control::BitBtn3, Control::BitBtn4,
+                    Control::BitBtn5, Control::Button1, Control::Button2, Control::Button3,
+                    Control::Memo4, Control::Memo5})
+    host.SetEnabled(c, false);
+}
+
+void Unlock(RunHost& host) {
+  host.SetEnabled(Control::BitBtn1, true);
+  host.SetEnabled(Control::CheckBox1, true);
+  host.SetEnabled(Control::CheckBox2, true);
+  host.SetEnabled(Control::CheckBox3, host.Checked(Switch::kDeleteNpcs));
+  host.SetEnabled(Control::CheckBox4, true);
+  host.SetEnabled(Control::CheckBox5, true);
+  const bool move = host.Checked(Switch::kMoveChars);
+  host.SetEnabled(Control::BitBtn2, move);
+  host.SetEnabled(Control::BitBtn3, move);
+  const bool illegal = host.Checked(Switch::kIllegalItems);
+  host.SetEnabled(Control::BitBtn4, illegal);
+  host.SetEnabled(Control::BitBtn5, illegal);
+  host.SetEnabled(Control::Button1, true);
+  host.SetEnabled(Control::Button2, true);
+  host.SetEnabled(Control::Button3, true);
+  host.SetEnabled(Control::Memo4, host.Checked(Switch::kMoveChars));
+  host.SetEnabled(Control::Memo5, host.Checked(Switch::kIllegalItems));
+}
+
+// The targets must be two files, neither the source: the second save would
+// silently destroy the first, and the source is the user's only copy of the
+// world. Returns the refusal text, or nothing when the names are fine.
+std::optional<std::string> CheckTargets(const std::string& source, const std::string& world,
+                                        const std::string& chars) {
+  if (world.empty()) return "Error: no target worldfile chosen";
+  if (chars.empty()) return "Error: no target characterfile chosen";
+  if (platform::SameFile(source, world))
+    return "Error: the target worldfile is the source worldfile; choose another file";
+  if (platform::SameFile(source, chars))
+    return "Error: the target characterfile is the source worldfile; choose another file";
+  if (platform::SameFile(world, chars))
+    return "Error: the target worldfile and the target characterfile are the same file; choose two "
+           "different files";
+  return std::nullopt;
+}
+
+RunSummary Summarise(const World& w, const FileLineSink& chars, const FileLineSink& world) {
+  RunSummary s;
+  s.chars = w.CharCount;
+  s.players = w.PlayerCount;
+  s.npcs = w.CharCount - w.PlayerCount;
+  s.items = w.ItemCount;
+  s.contained = w.ContainedCount;
+  s.unowned = w.UnownedCount;
+  s.char_file_lines = chars.LineCount();
+  s.char_file_bytes = chars.ByteCount();
+  s.world_file_lines = world.LineCount();
+  s.world_file_bytes = world.ByteCount();
+  s.passes = w.Stats;
+  return s;
+}
+
+// Steps 4 to 10: everything between lock and unlock. Throws on failure; the
+// sinks' destructors then remove the temporary files.
+RunSummary Convert(World& w, RunHost& host) {
+  const std::string source = host.SourceFileName();
+  host.SetStatus("loading file into memory (this may take some minutes)");
+  w.SourceLines.LoadFromFile(source);
+
+  host.SetStatus("analysing worldfile");
+  AnalyseWorld(w, host);
+
+  if (host.Checked(Switch::kMoveChars)) {
+    host.SetStatus("moving chars to specified positions");
+    MoveChars(w, host);
+  }
+  if (host.Checked(Switch::kShrinkPets)) {
+    host.SetStatus("shrinking pets");
+    ShrinkPets(w, host);
+  }
+  if (host.Checked(Switch::kDeleteNpcs)) {
+    host.SetStatus("deleting NPCs");
+    DeleteNpcs(w, host);
+  }
+  if (host.Checked(Switch::kDeleteRespawnPoints)) {
+    host.SetStatus("deleting respawn points");
+    DeleteRespawnPoints(w, host);
+  }
+  if (host.Checked(Switch::kIllegalItems)) {
+    host.SetStatus("deleting illegal items");
+    DeleteIllegalItems(w, host);
+  }
+
+  host.SetStatus("processing chars");
+  // Both files are written straight into temporary files next to their
+  // targets; "saving files" then only completes and renames them.
+  FileLineSink char_lines(host.CharFileName());
+  FileLineSink world_lines(host.WorldFileName());
+  w.CharLines = &char_lines;
+  w.WorldLines = &world_lines;
+  struct Detach {
+    World& w;
+    ~Detach() { w.CharLines = w.WorldLines = nullptr; }
+  } detach{w};
+
+  const std::string caption = "// " + host.Caption();
+  char_lines.Append(caption);
+  char_lines.Append(std::string_view());
+  world_lines.Append(caption);
+  world_lines.Append(std::string_view());
+  WriteHeader(w);
+  WriteChars(w, host);
+  char_lines.Append(std::string_view("[EOF]"));
+
+  host.SetStatus("processing items");
+  if (!host.Checked(Switch::kDeleteNpcs)) {
+    world_lines.Append(std::string_view("// unowned items"));
+    world_lines.Append(std::string_view());
+  }
+  WriteItems(w, host, w.UnownedItems, kWorldFile, true);
+  world_lines.Append(std::string_view("[EOF]"));
+
+  host.SetStatus("saving files");
+  // Every write error surfaces while finishing, before either target is
+  // touched; only then are the two renames made.
+  char_lines.Finish();
+  world_lines.Finish();
+  char_lines.Commit();
+  world_lines.Commit();
+  RunSummary summary = Summarise(w, char_lines, world_lines);
+
+  if (host.Checked(Switch::kTurnOffPc)) {
+    host.SetStatus("shutting down the PC");
+    host.ShutDownPC();
+  }
+  return summary;
+}
+
+}  // namespace
+
+RunResult RunConversion(World& w, RunHost& host) {
+  const auto start = std::chrono::steady_clock::now();
+  RunResult result;
+  const std::string source = host.SourceFileName();
+  if (!host.FileExists(source)) {
+    host.MessageBox(kMissingSourceMessage, host.Caption(), kMbOk | kMbIconHand);
+    result.status = RunStatus::kSourceMissing;
+    return result;
+  }
+  if (auto refusal = CheckTargets(source, host.WorldFileName(), host.CharFileName())) {
+    host.MessageBox(*refusal, "Error", kMbOk | kMbIconHand);
+    result.status = RunStatus::kRefused;
+    result.error = *refusal;
+    return result;
+  }
+
+  ReleaseStores(w);
+  Lock(host);
+  try {
+    result.summary = Convert(w, host);
+    result.status = RunStatus::kCompleted;
+    host.SetStatus("ready");
+  } catch (const RunCancelled&) {
+    result.status = RunStatus::kCancelled;
+  } catch (const std::bad_alloc&) {
+    result.status = RunStatus::kFailed;
+    result.error = "Error: not enough memory for this worldfile";
+  } catch (const std::exception& e) {
+    result.status = RunStatus::kFailed;
+    result.error = std::string("Error: ") + e.what();
+  }
+  host.SetProgress(0);
+  Unlock(host);
+  if (result.status == RunStatus::kFailed) host.ReportError(result.error);
+  result.summary.seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return result;
+}
+
+}  // namespace orv

@@ -1,0 +1,136 @@
+#ifndef ORVANTOR_ENGINE_WORLD_H_
+#define ORVANTOR_ENGINE_WORLD_H_
+
+// The records of an analysed world save and the stores that hold them for
+// the life of the process.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/fixed_text.h"
+#include "engine/line_list.h"
+#include "engine/record_arena.h"
+#include "engine/source_text.h"
+#include "engine/tree.h"
+
+namespace orv {
+
+class LineSink;
+
+// Where a record's kept lines are. A record read from the source keeps no
+// copy of its lines: they are the lines of its section in the source buffer,
+// stripped, without comments and with the reader's edits, and are made again
+// when written. A pass that empties a record clears them; a record made by a
+// pass owns its lines.
+enum class LinesState : std::uint8_t {
+  kSource,    // the section at byte offset `Lines` of the source
+  kCleared,   // no lines (emptied by a pass; contents, if any, stay)
+  kOwned,     // the line list number `Lines` of World::OwnedLines
+  kReleased,  // destroyed with its holder; no lines and unreachable
+};
+
+// One item section.
+struct TWorldItem {
+  FixedText<10> Serial;     // "SERIAL=" value
+  FixedText<10> Container;  // "CONT=" value: serial of the holder
+  FixedText<8> Type;        // "TYPE=" value
+  FixedText<10> BaseId;     // id from the head with its "]", e.g. "02007]"
+  FixedText<10> Link;       // "LINK=" value
+  LinesState State = LinesState::kSource;
+  std::uint64_t Lines = 0;  // see LinesState
+  RecordId Next = kNone;      // next item of the list that holds this one
+  RecordId Contents = kNone;  // first item inside this one, newest first
+};
+
+// One character section.
+struct TWorldChar {
+  FixedText<10> Serial;  // "SERIAL=" value
+  FixedText<10> BaseId;  // id from the head with its "]"
+  FixedText<30> Name;    // "NAME=" value
+  bool IsNpc = true;     // false once an "ACCOUNT=" line was read
+  LinesState State = LinesState::kSource;
+  bool Moved = false;        // the first "P=" line is replaced by "P=" + Position
+  std::uint64_t Lines = 0;   // see LinesState
+  RecordId Next = kNone;     // next character in file order
+  RecordId Items = kNone;    // first item held directly, newest first
+  std::string Position;      // the new position when Moved
+};
+
+// What the clean-up passes did in a run, for the summary.
+struct PassStats {
+  std::uint64_t chars_moved = 0;
+  std::uint64_t pets_shrunk = 0;
+  std::uint64_t npcs_deleted = 0;
+  std::uint64_t npc_items_destroyed = 0;
+  std::uint64_t respawn_points_removed = 0;
+  std::uint64_t memory_objects_removed = 0;
+  std::uint64_t illegal_items_removed = 0;
+  std::uint64_t illegal_contents_destroyed = 0;
+};
+
+// The program-wide stores. One World lives as long as the window (or the
+// command) does; a run releases and refills it.
+struct World {
+  World();
+  World(const World&) = delete;
+  World& operator=(const World&) = delete;
+
+  SourceText SourceLines;
+  // The two output files of the running conversion; set by the run.
+  LineSink* WorldLines = nullptr;
+  LineSink* CharLines = nullptr;
+
+  RecordArena<TWorldChar> Chars;
+  RecordArena<TWorldItem> Items;
+  std::vector<LineList> OwnedLines;
+  Tree<TWorldItem> ItemTree;
+  Tree<TWorldChar> CharTree;
+  RecordId UnownedItems = kNone;
+  RecordId FirstChar = kNone;
+  RecordId LastChar = kNone;
+
+  // Counters of the analysis and the progress divisors derived from them.
+  std::int64_t CharCount = 0;
+  std::int64_t ItemCount = 0;
+  std::int64_t ContainedCount = 0;
+  std::int64_t CharsPerPercent = 0;
+  std::int64_t ItemsPerPercent = 0;
+  std::int64_t UnownedCount = 0;
+  std::int64_t UnownedPerPercent = 0;
+  std::int64_t PlayerCount = 0;
+
+  // Whether the analysis of this run turned "FLAGS=" values of characters
+  // from 8 to 0 ("delete NPCs" was on when it ran).
+  bool FlagsEdit = false;
+
+  // Serials of the spawn points removed in this run.
+  LineList SpawnSerials;
+
+  // The pump countdown that every item walk of every run shares.
+  int ItemWalkCountdown = 0;
+
+  PassStats Stats;
+};
+
+// Takes the item just read (the first of UnownedItems) and, when its
+// container is known, moves it to the front of that container's list:
+// characters are searched before items. An item is never put inside itself.
+// Returns whether it was moved.
+bool AttachToContainer(World& w);
+
+// Destroys every item of a list with everything inside it, at every depth.
+// Returns how many items were destroyed. Walks without recursion.
+std::uint64_t ReleaseItems(World& w, RecordId list);
+
+// Releases every character with everything it holds; FirstChar and LastChar
+// become none.
+void ReleaseChars(World& w);
+
+// Empties every store: characters, unowned items, both indexes, the records
+// made by passes, and zeroes the counters. The line lists are kept.
+void ReleaseStores(World& w);
+
+}  // namespace orv
+
+#endif  // ORVANTOR_ENGINE_WORLD_H_

@@ -1,0 +1,49 @@
+#include <string>
+#include <unordered_set>
+
+#include "engine/pump.h"
+#include "passes/passes.h"
+
+namespace orv {
+
+void DeleteRespawnPoints(World& w, RunHost& host) {
+  Pump pump;
+  Progress progress;
+  w.SpawnSerials.Clear();
+  for (RecordId id = w.UnownedItems; id != kNone; id = w.Items[id].Next) {
+    pump.Step(host);
+    progress.Step(host, w.UnownedPerPercent);
+    TWorldItem& item = w.Items[id];
+    if (item.Type == std::string_view("69")) {
+      item.State = LinesState::kCleared;
+      ++w.Stats.respawn_points_removed;
+    } else if (item.Type == std::string_view("34")) {
+      w.SpawnSerials.Append(item.Serial.view());
+      item.State = LinesState::kCleared;
+      ++w.Stats.respawn_points_removed;
+    }
+  }
+  host.SetStatus("deleting memory objects linked to spawn points");
+
+  // A memory object goes when its link equals any spawn serial; a set
+  // answers that without comparing it with every serial in turn.
+  const std::unordered_set<std::string_view> spawn_serials(w.SpawnSerials.begin(),
+                                                           w.SpawnSerials.end());
+  progress.Reset();
+  for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) {
+    pump.Step(host);
+    progress.Step(host, w.CharsPerPercent);
+    const TWorldChar& c = w.Chars[id];
+    if (!c.IsNpc || spawn_serials.empty()) continue;
+    for (RecordId m = c.Items; m != kNone; m = w.Items[m].Next) {
+      TWorldItem& item = w.Items[m];
+      if (item.BaseId == std::string_view("02007]") &&
+          spawn_serials.count(item.Link.view()) != 0) {
+        if (item.State != LinesState::kCleared) ++w.Stats.memory_objects_removed;
+        item.State = LinesState::kCleared;
+      }
+    }
+  }
+}
+
+}  // namespace orv

@@ -1,0 +1,34 @@
+#include "engine/kept_lines.h"
+#include "engine/pump.h"
+#include "passes/passes.h"
+
+namespace orv {
+
+void MoveChars(World& w, RunHost& host) {
+  const LineList positions = host.PositionList();
+  Pump pump;
+  Progress progress;
+  std::size_t k = 0;
+  for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) {
+    pump.Step(host);
+    TWorldChar& c = w.Chars[id];
+    // With no positions at all nobody is moved: there is no line k to hand
+    // out.
+    if (!c.IsNpc && !positions.Empty()) {
+      bool has_position_line = false;
+      ForEachKeptLine(w, c, [&](const KeptLine& l) {
+        if (IsPositionLine(l)) has_position_line = true;
+      });
+      if (has_position_line) {
+        c.Moved = true;
+        c.Position = positions[k];
+        ++k;
+        ++w.Stats.chars_moved;
+      }
+      if (k >= positions.Count()) k = 0;
+    }
+    progress.Step(host, w.CharsPerPercent);
+  }
+}
+
+}  // namespace orv

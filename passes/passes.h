@@ -1,0 +1,43 @@
+#ifndef ORVANTOR_PASSES_PASSES_H_
+#define ORVANTOR_PASSES_PASSES_H_
+
+// The clean-up passes, run in this order by the conversion when their
+// switches are on. Each walks the analysed records, pumping the window and
+// moving the gauge as it goes, and edits the records in place.
+
+#include <string_view>
+
+#include "engine/host.h"
+#include "engine/world.h"
+
+namespace orv {
+
+// Hands the lines of the position list to the player characters in file
+// order, wrapping round: each player's first "P=" line becomes "P=" and its
+// position. A player without a "P=" line uses up none. An empty list moves
+// nobody.
+void MoveChars(World& w, RunHost& host);
+
+// The first "09b2]" item held directly by the character filed first under
+// `serial`, or kNone.
+RecordId FindPetContainer(const World& w, std::string_view serial);
+
+// Turns every pet (an NPC whose first directly held memory object "02007]"
+// links to a character holding a "09b2]" container) into a new shrunk-pet
+// item at the front of that container.
+void ShrinkPets(World& w, RunHost& host);
+
+// Empties every NPC and destroys everything it holds, at every depth.
+void DeleteNpcs(World& w, RunHost& host);
+
+// Removes the unowned items of type "69" and "34"; then the memory objects
+// held directly by NPCs that link to a removed "34" item (a spawn point).
+void DeleteRespawnPoints(World& w, RunHost& host);
+
+// Removes every item whose id is on the illegal-item list, with everything
+// inside it, wherever it lies.
+void DeleteIllegalItems(World& w, RunHost& host);
+
+}  // namespace orv
+
+#endif  // ORVANTOR_PASSES_PASSES_H_

@@ -1,0 +1,51 @@
+#include "writers/char_writer.h"
+
+#include <string>
+
+#include "engine/kept_lines.h"
+#include "engine/line_rules.h"
+#include "engine/line_sink.h"
+#include "engine/pump.h"
+#include "writers/item_writer.h"
+
+namespace orv {
+
+std::string RewriteHeaderLine(std::string_view line) {
+  const std::string_view t = StripLeading(line);
+  if (StartsWith(t, "TITLE=ORV")) return "TITLE=VANTOR" + std::string(ValueCut(t, 10, 30));
+  if (StartsWith(t, "VERSION=")) return "VERSION=0.99f";
+  if (StartsWith(t, "SAVECOUNT=")) return "SAVECOUNT=0";
+  return std::string(line);
+}
+
+void WriteHeader(World& w) {
+  for (LineCursor c = w.SourceLines.Lines(); c.HasLine(); c.Advance()) {
+    const std::string_view line = c.Line();
+    const std::string_view t = StripLeading(line);
+    if (IsSectionStart(t)) break;
+    // Most header lines pass unchanged and need no copy.
+    if (StartsWith(t, "TITLE=ORV") || StartsWith(t, "VERSION=") || StartsWith(t, "SAVECOUNT=")) {
+      const std::string out = RewriteHeaderLine(line);
+      w.CharLines->Append(out);
+      w.WorldLines->Append(out);
+    } else {
+      w.CharLines->Append(line);
+      w.WorldLines->Append(line);
+    }
+  }
+}
+
+void WriteChars(World& w, RunHost& host) {
+  Pump pump;
+  Progress progress;
+  for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) {
+    pump.Step(host);
+    progress.Step(host, w.CharsPerPercent);
+    const TWorldChar& c = w.Chars[id];
+    LineSink& out = c.IsNpc ? *w.WorldLines : *w.CharLines;
+    ForEachKeptLine(w, c, [&out](const KeptLine& line) { out.Append(line); });
+    WriteItems(w, host, c.Items, c.IsNpc ? kWorldFile : kCharFile, false);
+  }
+}
+
+}  // namespace orv
