@@ -1,0 +1,36 @@
+# The two everyday commands; both set up a fresh Debian 12 machine first.
+#   make run   converts the bundled sample world save into out/
+#   make test  runs every test
+# Set WITH_QT=OFF for a build without the window (headless servers).
+
+WITH_QT ?= ON
+PRESET ?= default
+BUILD := build
+
+.PHONY: setup configure build run test bench clean
+
+setup:
+	@ORVANTOR_WITH_QT=$(WITH_QT) tools/setup-debian.sh
+
+$(BUILD)/build.ninja: | setup
+	@cmake --preset $(PRESET) -DORVANTOR_WITH_QT=$(WITH_QT) >/dev/null
+
+configure: setup $(BUILD)/build.ninja
+
+build: configure
+	@cmake --build $(BUILD)
+
+run: build
+	@mkdir -p out
+	@$(BUILD)/bin/orvantor convert samples/world.scp \
+	  --world-file out/world.scp --char-file out/chars.scp \
+	  --move-chars samples/positions.txt --illegal-items samples/illegal.txt
+
+test: build
+	@ctest --test-dir $(BUILD) --output-on-failure
+
+bench: build
+	@bench/run.sh
+
+clean:
+	@rm -rf $(BUILD) out

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what building and testing ORVANTOR needs on Debian 12, only when
+# something is missing, so a second call costs nothing. Runs apt-get as root
+# or through sudo.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+          libcli11-dev libsystemd-dev time)
+if [[ "${ORVANTOR_WITH_QT:-ON}" != "OFF" ]]; then
+  packages+=(qt6-base-dev xvfb xauth)
+fi
+if [[ "${ORVANTOR_WITH_FUZZ:-OFF}" == "ON" ]]; then
+  packages+=(clang-14 libclang-rt-14-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "installing: ${missing[*]}"
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
