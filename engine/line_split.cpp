@@ -34,17 +34,22 @@ std::uint64_t CountSeparators(const char* p, const char* end) {
 #if defined(__SSE2__)
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
-  // Keep one byte of look-ahead inside the range for the CR LF test.
+  // Per-byte counters: a byte is an LF or a lone CR, never both, so each
+  // lane grows by at most 1 a block and is summed before it can wrap. One
+  // byte of look-ahead stays inside the range for the CR LF test.
+  const __m128i zero = _mm_setzero_si128();
   while (end - p >= 17) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
-    unsigned lfs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
-    unsigned crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
-    unsigned crlf = crs & static_cast<unsigned>(
-                              _mm_movemask_epi8(_mm_cmpeq_epi8(w, lf)));
-    n += static_cast<unsigned>(__builtin_popcount(lfs)) +
-         static_cast<unsigned>(__builtin_popcount(crs & ~crlf));
-    p += 16;
+    __m128i acc = zero;
+    for (int block = 0; block < 255 && end - p >= 17; ++block, p += 16) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+      __m128i lfs = _mm_cmpeq_epi8(v, lf);
+      __m128i lone_crs = _mm_andnot_si128(_mm_cmpeq_epi8(w, lf), _mm_cmpeq_epi8(v, cr));
+      acc = _mm_sub_epi8(acc, _mm_or_si128(lfs, lone_crs));
+    }
+    __m128i sums = _mm_sad_epu8(acc, zero);
+    n += static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums)) +
+         static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
   }
 #endif
   for (; p < end; ++p) {

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/bulk_memory.h"
+
 namespace orv {
 
 // Records are named by 32-bit ids instead of pointers: half the size in every
@@ -24,8 +26,10 @@ inline constexpr RecordId kNone = std::numeric_limits<RecordId>::max();
 template <class T>
 class RecordArena {
  public:
-  static constexpr std::size_t kChunkBits = 15;
-  static constexpr std::size_t kChunkSize = std::size_t{1} << kChunkBits;
+  // Each chunk fills two huge pages exactly; the division by the constant
+  // record count compiles to a multiplication.
+  static constexpr std::size_t kChunkBytes = std::size_t{4} << 20;
+  static constexpr std::size_t kChunkSize = kChunkBytes / sizeof(T);
 
   RecordArena() = default;
   ~RecordArena() { Clear(); }
@@ -36,19 +40,17 @@ class RecordArena {
   // the ids are used up.
   RecordId Make() {
     if (size_ >= kNone) throw std::length_error("too many sections in the world save");
-    const std::size_t chunk = size_ >> kChunkBits;
+    const std::size_t chunk = size_ / kChunkSize;
     if (chunk == chunks_.size()) {
       chunks_.reserve(chunks_.size() + 1);
       chunks_.push_back(Allocate());
     }
-    new (&chunks_[chunk][size_ & (kChunkSize - 1)]) T();
+    new (&chunks_[chunk][size_ % kChunkSize]) T();
     return static_cast<RecordId>(size_++);
   }
 
-  T& operator[](RecordId id) { return chunks_[id >> kChunkBits][id & (kChunkSize - 1)]; }
-  const T& operator[](RecordId id) const {
-    return chunks_[id >> kChunkBits][id & (kChunkSize - 1)];
-  }
+  T& operator[](RecordId id) { return chunks_[id / kChunkSize][id % kChunkSize]; }
+  const T& operator[](RecordId id) const { return chunks_[id / kChunkSize][id % kChunkSize]; }
 
   std::size_t Size() const { return size_; }
 
@@ -56,7 +58,7 @@ class RecordArena {
     if constexpr (!std::is_trivially_destructible_v<T>) {
       for (std::size_t i = 0; i < size_; ++i) (*this)[static_cast<RecordId>(i)].~T();
     }
-    for (T* chunk : chunks_) ::operator delete(chunk, std::align_val_t{alignof(T)});
+    for (T* chunk : chunks_) platform::FreeBulk(chunk, kChunkBytes);
     chunks_.clear();
     chunks_.shrink_to_fit();
     size_ = 0;
@@ -64,8 +66,7 @@ class RecordArena {
 
  private:
   static T* Allocate() {
-    return static_cast<T*>(
-        ::operator new(sizeof(T) * kChunkSize, std::align_val_t{alignof(T)}));
+    return static_cast<T*>(platform::AllocateBulk(kChunkBytes));
   }
 
   std::vector<T*> chunks_;

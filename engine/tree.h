@@ -4,10 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <stdexcept>
 #include <string_view>
 #include <vector>
 
 #include "engine/record_arena.h"
+#include "platform/bulk_memory.h"
 
 namespace orv {
 
@@ -33,38 +35,35 @@ template <class T>
 class Tree {
  public:
   explicit Tree(const RecordArena<T>& records) : records_(&records) {}
+  ~Tree() { ReleaseTree(); }
+  Tree(const Tree&) = delete;
+  Tree& operator=(const Tree&) = delete;
 
   // Files record `data` under `key` (the record's serial). When the key is
   // already filed the earlier record stays the one found.
   void Insert(std::string_view key, RecordId data) {
-    if ((count_ + 1) * 2 > slots_.size()) Grow();
-    const std::uint64_t h = HashSerial(key);
-    const std::uint32_t tag = static_cast<std::uint32_t>(h >> 32) | 1u;
-    std::size_t i = static_cast<std::size_t>(h) & mask_;
-    for (;;) {
+    if ((count_ + 1) * 2 > size_) Grow();
+    const std::uint32_t hash = SlotHash(key);
+    for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
       Slot& s = slots_[i];
-      if (s.tag == 0) {
-        s.tag = tag;
-        s.id = data;
+      if (s.id_plus_one == 0) {
+        s.hash = hash;
+        s.id_plus_one = data + 1;
         ++count_;
         return;
       }
-      if (s.tag == tag && (*records_)[s.id].Serial == key) return;
-      i = (i + 1) & mask_;
+      if (s.hash == hash && (*records_)[s.id_plus_one - 1].Serial == key) return;
     }
   }
 
   // The record filed first under `key`, or kNone.
   RecordId Find(std::string_view key) const {
     if (count_ == 0) return kNone;
-    const std::uint64_t h = HashSerial(key);
-    const std::uint32_t tag = static_cast<std::uint32_t>(h >> 32) | 1u;
-    std::size_t i = static_cast<std::size_t>(h) & mask_;
-    for (;;) {
+    const std::uint32_t hash = SlotHash(key);
+    for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
       const Slot& s = slots_[i];
-      if (s.tag == 0) return kNone;
-      if (s.tag == tag && (*records_)[s.id].Serial == key) return s.id;
-      i = (i + 1) & mask_;
+      if (s.id_plus_one == 0) return kNone;
+      if (s.hash == hash && (*records_)[s.id_plus_one - 1].Serial == key) return s.id_plus_one - 1;
     }
   }
 
@@ -74,33 +73,47 @@ class Tree {
 
   // Releases every slot (never the records): the index is empty again.
   void ReleaseTree() {
-    std::vector<Slot>().swap(slots_);
+    platform::FreeBulk(slots_, size_ * sizeof(Slot));
+    slots_ = nullptr;
+    size_ = 0;
     mask_ = 0;
     count_ = 0;
   }
 
  private:
+  // A slot keeps 32 bits of the key's hash: they pick the home slot, filter
+  // the comparisons, and let the table grow without reading any record.
+  // Zeroed memory is a table of free slots.
   struct Slot {
-    std::uint32_t tag = 0;  // 0 marks a free slot; filed tags are odd
-    RecordId id = kNone;
+    std::uint32_t hash;
+    std::uint32_t id_plus_one;  // 0 marks a free slot
   };
 
+  static std::uint32_t SlotHash(std::string_view key) {
+    return static_cast<std::uint32_t>(HashSerial(key));
+  }
+
   void Grow() {
-    std::size_t size = slots_.empty() ? 1024 : slots_.size() * 2;
-    std::vector<Slot> bigger(size);
+    const std::size_t size = size_ == 0 ? 1024 : size_ * 2;
+    if (size - 1 > 0xffffffffu) throw std::length_error("too many serials in the world save");
+    auto* bigger = static_cast<Slot*>(platform::AllocateBulk(size * sizeof(Slot)));
     const std::size_t mask = size - 1;
-    for (const Slot& s : slots_) {
-      if (s.tag == 0) continue;
-      std::size_t i = static_cast<std::size_t>(HashSerial((*records_)[s.id].Serial.view())) & mask;
-      while (bigger[i].tag != 0) i = (i + 1) & mask;
+    for (std::size_t k = 0; k < size_; ++k) {
+      const Slot& s = slots_[k];
+      if (s.id_plus_one == 0) continue;
+      std::size_t i = s.hash & mask;
+      while (bigger[i].id_plus_one != 0) i = (i + 1) & mask;
       bigger[i] = s;
     }
-    slots_.swap(bigger);
+    platform::FreeBulk(slots_, size_ * sizeof(Slot));
+    slots_ = bigger;
+    size_ = size;
     mask_ = mask;
   }
 
   const RecordArena<T>* records_;
-  std::vector<Slot> slots_;
+  Slot* slots_ = nullptr;
+  std::size_t size_ = 0;
   std::size_t mask_ = 0;
   std::size_t count_ = 0;
 };
