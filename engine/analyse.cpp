@@ -6,14 +6,13 @@
 namespace orv {
 namespace {
 
-// The head line: its normalised id becomes BaseId. The lines themselves stay
-// in the source; the record keeps the head's byte offset.
+// The head line: its normalised id, at most 10 characters. The lines
+// themselves stay in the source; the record keeps the head's byte offset.
 template <class Record>
-void ReadHead(Record& r, const SourceCursor& cursor) {
-  char scratch[10];
-  r.BaseId.Assign(BaseIdOf(NormaliseHead(StripLeading(cursor.lines.Line())), scratch));
+std::string_view ReadHead(Record& r, const SourceCursor& cursor, char (&scratch)[10]) {
   r.State = LinesState::kSource;
   r.Lines = cursor.lines.Offset();
+  return BaseIdOf(NormaliseHead(StripLeading(cursor.lines.Line())), scratch);
 }
 
 // Walks the body lines after the head; calls fn(stripped) for every line that
@@ -40,7 +39,8 @@ std::uint64_t ReadCharSection(World& w, SourceCursor& cursor) {
   }
   w.LastChar = id;
   ++w.CharCount;
-  ReadHead(c, cursor);
+  char scratch[10];
+  c.BaseId.Assign(ReadHead(c, cursor, scratch));
   ReadBody(cursor, [&](std::string_view s) {
     switch (s[0]) {
       case 'S':
@@ -67,25 +67,28 @@ std::uint64_t ReadItemSection(World& w, SourceCursor& cursor) {
   item.Next = w.UnownedItems;
   w.UnownedItems = id;
   ++w.ItemCount;
-  ReadHead(item, cursor);
+  char scratch[10];
+  item.BaseId = w.ItemTexts.Intern(ReadHead(item, cursor, scratch));
+  std::string_view type;
+  std::string_view container;
+  // "LINK=" is read again from the section when a pass needs it.
   ReadBody(cursor, [&](std::string_view s) {
     switch (s[0]) {
       case 'T':
-        if (StartsWith(s, "TYPE=")) item.Type.Assign(ValueCut(s, 6, 8));
+        if (StartsWith(s, "TYPE=")) type = ValueCut(s, 6, 8);
         break;
       case 'S':
         if (StartsWith(s, "SERIAL=")) item.Serial.Assign(ValueCut(s, 8, 10));
         break;
       case 'C':
-        if (StartsWith(s, "CONT=")) item.Container.Assign(ValueCut(s, 6, 10));
-        break;
-      case 'L':
-        if (StartsWith(s, "LINK=")) item.Link.Assign(ValueCut(s, 6, 10));
+        if (StartsWith(s, "CONT=")) container = ValueCut(s, 6, 10);
         break;
       default:
         break;
     }
   });
+  item.Type = w.ItemTexts.Intern(type);
+  w.LastContainer.Assign(container);
   w.ItemTree.Insert(item.Serial.view(), id);
   if (AttachToContainer(w)) ++w.ContainedCount;
   return cursor.index - 1;

@@ -42,7 +42,7 @@ class Tree {
   // Files record `data` under `key` (the record's serial). When the key is
   // already filed the earlier record stays the one found.
   void Insert(std::string_view key, RecordId data) {
-    if ((count_ + 1) * 2 > size_) Grow();
+    if ((count_ + 1) * 4 > size_ * 3) Grow();
     const std::uint32_t hash = SlotHash(key);
     for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
       Slot& s = slots_[i];

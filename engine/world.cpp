@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "engine/kept_lines.h"
+
 namespace orv {
 
 World::World() : ItemTree(Items), CharTree(Chars) {}
@@ -10,7 +12,7 @@ bool AttachToContainer(World& w) {
   const RecordId id = w.UnownedItems;
   if (id == kNone) return false;
   TWorldItem& item = w.Items[id];
-  const std::string_view container = item.Container.view();
+  const std::string_view container = w.LastContainer.view();
   const RecordId holder_char = w.CharTree.Find(container);
   if (holder_char != kNone) {
     TWorldChar& c = w.Chars[holder_char];
@@ -30,6 +32,34 @@ bool AttachToContainer(World& w) {
     return true;
   }
   return false;
+}
+
+std::string_view BaseIdOf(const World& w, const TWorldItem& item) {
+  return w.ItemTexts.Text(item.BaseId);
+}
+
+std::string_view TypeOf(const World& w, const TWorldItem& item) {
+  return w.ItemTexts.Text(item.Type);
+}
+
+namespace {
+// The value of the last line of `key` in the item's section, cut to 10.
+FixedText<10> LastValueOf(const World& w, const TWorldItem& item, std::string_view key) {
+  FixedText<10> value;
+  if (item.State == LinesState::kOwned) return value;  // made by a pass: no section
+  ForEachSectionLine(w.SourceLines.Bytes(), item.Lines, false, false, [&](const KeptLine& l) {
+    if (!l.zero && StartsWith(l.head, key)) value.Assign(ValueCut(l.head, key.size() + 1, 10));
+  });
+  return value;
+}
+}  // namespace
+
+FixedText<10> ContainerOf(const World& w, const TWorldItem& item) {
+  return LastValueOf(w, item, "CONT=");
+}
+
+FixedText<10> LinkOf(const World& w, const TWorldItem& item) {
+  return LastValueOf(w, item, "LINK=");
 }
 
 std::uint64_t ReleaseItems(World& w, RecordId list) {
@@ -67,6 +97,7 @@ void ReleaseStores(World& w) {
   w.UnownedItems = kNone;
   w.Items.Clear();
   w.OwnedLines.clear();
+  w.ItemTexts.Clear();
   w.ItemTree.ReleaseTree();
   w.CharTree.ReleaseTree();
   w.CharCount = w.ItemCount = w.ContainedCount = 0;

@@ -12,6 +12,7 @@
 #include "engine/line_list.h"
 #include "engine/record_arena.h"
 #include "engine/source_text.h"
+#include "engine/text_pool.h"
 #include "engine/tree.h"
 
 namespace orv {
@@ -30,17 +31,18 @@ enum class LinesState : std::uint8_t {
   kReleased,  // destroyed with its holder; no lines and unreachable
 };
 
-// One item section.
+// One item section. Millions of these make up a world, so the record is
+// kept small: the section id and type are interned numbers, and the
+// "CONT=" and "LINK=" values, which only the analysis and a few memory
+// objects need, are read again from the section when asked for.
 struct TWorldItem {
-  FixedText<10> Serial;     // "SERIAL=" value
-  FixedText<10> Container;  // "CONT=" value: serial of the holder
-  FixedText<8> Type;        // "TYPE=" value
-  FixedText<10> BaseId;     // id from the head with its "]", e.g. "02007]"
-  FixedText<10> Link;       // "LINK=" value
+  FixedText<10> Serial;  // "SERIAL=" value
   LinesState State = LinesState::kSource;
-  std::uint64_t Lines = 0;  // see LinesState
+  TextPool::Ref BaseId = TextPool::kEmpty;  // id from the head with its "]", e.g. "02007]"
+  TextPool::Ref Type = TextPool::kEmpty;    // "TYPE=" value
   RecordId Next = kNone;      // next item of the list that holds this one
   RecordId Contents = kNone;  // first item inside this one, newest first
+  std::uint64_t Lines = 0;    // see LinesState
 };
 
 // One character section.
@@ -84,6 +86,10 @@ struct World {
   RecordArena<TWorldChar> Chars;
   RecordArena<TWorldItem> Items;
   std::vector<LineList> OwnedLines;
+  // The texts of the items' ids and types.
+  TextPool ItemTexts;
+  // The "CONT=" value of the item just read, for AttachToContainer.
+  FixedText<10> LastContainer;
   Tree<TWorldItem> ItemTree;
   Tree<TWorldChar> CharTree;
   RecordId UnownedItems = kNone;
@@ -118,6 +124,13 @@ struct World {
 // characters are searched before items. An item is never put inside itself.
 // Returns whether it was moved.
 bool AttachToContainer(World& w);
+
+// An item's section id ("02007]"), "TYPE=", "CONT=" and "LINK=" values, as
+// the analysis took them (the last line of each key in the section wins).
+std::string_view BaseIdOf(const World& w, const TWorldItem& item);
+std::string_view TypeOf(const World& w, const TWorldItem& item);
+FixedText<10> ContainerOf(const World& w, const TWorldItem& item);
+FixedText<10> LinkOf(const World& w, const TWorldItem& item);
 
 // Destroys every item of a list with everything inside it, at every depth.
 // Returns how many items were destroyed. Walks without recursion.

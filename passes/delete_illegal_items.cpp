@@ -1,6 +1,5 @@
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "engine/pump.h"
@@ -15,7 +14,7 @@ namespace {
 struct IllegalWalk {
   World& w;
   RunHost& host;
-  const std::unordered_set<std::string_view>& ids;
+  const std::vector<bool>& illegal;  // by interned item id
   Pump pump;
   Progress progress;
   std::vector<RecordId> pending;  // next siblings still to visit
@@ -28,7 +27,7 @@ struct IllegalWalk {
         pump.Step(host);
         progress.Step(host, w.ItemsPerPercent);
         TWorldItem& item = w.Items[id];
-        if (!ids.empty() && ids.count(item.BaseId.view()) != 0) Remove(item);
+        if (illegal[item.BaseId]) Remove(item);
         if (item.Next != kNone) pending.push_back(item.Next);
         id = item.Contents;  // empty after a removal
       }
@@ -51,20 +50,15 @@ struct IllegalWalk {
 
 void DeleteIllegalItems(World& w, RunHost& host) {
   // An item matches an entry when its id equals the entry followed by "]".
-  // Every entry is compared, so a set of the completed entries gives the
-  // same answer in one look-up.
-  const LineList list = host.IllegalList();
-  std::vector<std::string> completed;
-  completed.reserve(list.Count());  // no reallocation: the set views these
-  std::unordered_set<std::string_view> ids;
-  for (const std::string& entry : list) {
-    // Ids are at most 10 characters with their "]"; a longer entry matches
-    // nothing.
-    if (entry.size() >= FixedText<10>::kCapacity) continue;
-    completed.push_back(entry + "]");
-    ids.insert(completed.back());
+  // Every entry is compared, so marking the interned ids of the completed
+  // entries gives the same answer in one look-up per item.
+  std::vector<bool> illegal(w.ItemTexts.Size(), false);
+  for (const std::string& entry : host.IllegalList()) {
+    const TextPool::Ref ref = w.ItemTexts.Find(entry + "]");
+    // The empty id is never "]"-terminated, so it is never marked.
+    if (ref != TextPool::kAbsent && ref != TextPool::kEmpty) illegal[ref] = true;
   }
-  IllegalWalk walk{w, host, ids, {}, {}, {}};
+  IllegalWalk walk{w, host, illegal, {}, {}, {}};
   for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next)
     walk.DeleteIllegalIn(w.Chars[id].Items);
   walk.DeleteIllegalIn(w.UnownedItems);

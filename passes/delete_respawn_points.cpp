@@ -10,14 +10,16 @@ void DeleteRespawnPoints(World& w, RunHost& host) {
   Pump pump;
   Progress progress;
   w.SpawnSerials.Clear();
+  const TextPool::Ref type69 = w.ItemTexts.Find("69");
+  const TextPool::Ref type34 = w.ItemTexts.Find("34");
   for (RecordId id = w.UnownedItems; id != kNone; id = w.Items[id].Next) {
     pump.Step(host);
     progress.Step(host, w.UnownedPerPercent);
     TWorldItem& item = w.Items[id];
-    if (item.Type == std::string_view("69")) {
+    if (item.Type == type69) {
       item.State = LinesState::kCleared;
       ++w.Stats.respawn_points_removed;
-    } else if (item.Type == std::string_view("34")) {
+    } else if (item.Type == type34) {
       w.SpawnSerials.Append(item.Serial.view());
       item.State = LinesState::kCleared;
       ++w.Stats.respawn_points_removed;
@@ -29,6 +31,7 @@ void DeleteRespawnPoints(World& w, RunHost& host) {
   // answers that without comparing it with every serial in turn.
   const std::unordered_set<std::string_view> spawn_serials(w.SpawnSerials.begin(),
                                                            w.SpawnSerials.end());
+  const TextPool::Ref memory_object = w.ItemTexts.Find("02007]");
   progress.Reset();
   for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) {
     pump.Step(host);
@@ -37,8 +40,7 @@ void DeleteRespawnPoints(World& w, RunHost& host) {
     if (!c.IsNpc || spawn_serials.empty()) continue;
     for (RecordId m = c.Items; m != kNone; m = w.Items[m].Next) {
       TWorldItem& item = w.Items[m];
-      if (item.BaseId == std::string_view("02007]") &&
-          spawn_serials.count(item.Link.view()) != 0) {
+      if (item.BaseId == memory_object && spawn_serials.count(LinkOf(w, item).view()) != 0) {
         if (item.State != LinesState::kCleared) ++w.Stats.memory_objects_removed;
         item.State = LinesState::kCleared;
       }

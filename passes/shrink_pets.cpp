@@ -8,17 +8,18 @@ namespace orv {
 RecordId FindPetContainer(const World& w, std::string_view serial) {
   const RecordId owner = w.CharTree.Find(serial);
   if (owner == kNone) return kNone;
+  const TextPool::Ref bank_box = w.ItemTexts.Find("09b2]");
   for (RecordId id = w.Chars[owner].Items; id != kNone; id = w.Items[id].Next) {
-    if (w.Items[id].BaseId == std::string_view("09b2]")) return id;
+    if (w.Items[id].BaseId == bank_box) return id;
   }
   return kNone;
 }
 
 namespace {
 
-RecordId FirstMemoryObject(const World& w, const TWorldChar& c) {
+RecordId FirstMemoryObject(const World& w, const TWorldChar& c, TextPool::Ref memory_object) {
   for (RecordId id = c.Items; id != kNone; id = w.Items[id].Next) {
-    if (w.Items[id].BaseId == std::string_view("02007]")) return id;
+    if (w.Items[id].BaseId == memory_object) return id;
   }
   return kNone;
 }
@@ -46,14 +47,15 @@ LineList ShrunkPetLines(const TWorldChar& pet, const TWorldItem& container) {
 void ShrinkPets(World& w, RunHost& host) {
   Pump pump;
   Progress progress;
+  const TextPool::Ref memory_object = w.ItemTexts.Find("02007]");
   for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) {
     pump.Step(host);
     progress.Step(host, w.CharsPerPercent);
     const TWorldChar& c = w.Chars[id];
     if (!c.IsNpc) continue;
-    const RecordId memory = FirstMemoryObject(w, c);
+    const RecordId memory = FirstMemoryObject(w, c, memory_object);
     if (memory == kNone) continue;
-    const RecordId container = FindPetContainer(w, w.Items[memory].Link.view());
+    const RecordId container = FindPetContainer(w, LinkOf(w, w.Items[memory]).view());
     if (container == kNone) continue;
     // The shrunk-pet item: an empty record that owns its ten lines, put at
     // the front of the container so that it is written after the rest.

@@ -1,0 +1,44 @@
+#ifndef ORVANTOR_ENGINE_TEXT_POOL_H_
+#define ORVANTOR_ENGINE_TEXT_POOL_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orv {
+
+// Interns the short texts that repeat across millions of item records (the
+// item ids of section heads, the "TYPE=" values): a record keeps a 32-bit
+// number instead of the text, and two texts are equal exactly when their
+// numbers are. Number 0 is the empty text.
+class TextPool {
+ public:
+  using Ref = std::uint32_t;
+  static constexpr Ref kEmpty = 0;
+  // Never the number of any interned text.
+  static constexpr Ref kAbsent = 0xffffffffu;
+
+  TextPool();
+
+  // The number of `text`, interning it first when it is new.
+  Ref Intern(std::string_view text);
+  // The number of `text`, or kAbsent when it was never interned.
+  Ref Find(std::string_view text) const;
+  // The text of a number from this pool. Valid until the next Intern.
+  std::string_view Text(Ref ref) const { return texts_[ref]; }
+  std::size_t Size() const { return texts_.size(); }
+  // Forgets every text but the empty one.
+  void Clear();
+
+ private:
+  std::size_t Probe(std::string_view text, std::uint64_t hash) const;
+  void Grow();
+
+  std::vector<std::string> texts_;
+  std::vector<Ref> slots_;  // text number + 1; 0 marks a free slot
+};
+
+}  // namespace orv
+
+#endif  // ORVANTOR_ENGINE_TEXT_POOL_H_
