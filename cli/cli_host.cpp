@@ -86,7 +86,7 @@ void CliHost::ShutDownPC() {
 
 void CliHost::ReportError(std::string_view message) {
   ClearBar();
-  std::fprintf(err_, "orvantor: %.*s\n", static_cast<int>(message.size()), message.data());
+  std::fprintf(err_, "%.*s\n", static_cast<int>(message.size()), message.data());
   std::fflush(err_);
 }
 

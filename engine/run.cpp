@@ -85,6 +85,31 @@ RunSummary Convert(World& w, RunHost& host) {
   host.SetStatus("loading file into memory (this may take some minutes)");
   w.SourceLines.LoadFromFile(source);
 
+  // Both files are written straight into temporary files next to their
+  // targets; "saving files" then only completes and renames them.
+  FileLineSink char_lines(host.CharFileName());
+  FileLineSink world_lines(host.WorldFileName());
+  AnalyseCleanAndWrite(w, host, char_lines, world_lines);
+
+  host.SetStatus("saving files");
+  // Every write error surfaces while finishing, before either target is
+  // touched; only then are the two renames made.
+  char_lines.Finish();
+  world_lines.Finish();
+  char_lines.Commit();
+  world_lines.Commit();
+  RunSummary summary = Summarise(w, char_lines, world_lines);
+
+  if (host.Checked(Switch::kTurnOffPc)) {
+    host.SetStatus("shutting down the PC");
+    host.ShutDownPC();
+  }
+  return summary;
+}
+
+}  // namespace
+
+void AnalyseCleanAndWrite(World& w, RunHost& host, LineSink& char_lines, LineSink& world_lines) {
   host.SetStatus("analysing worldfile");
   AnalyseWorld(w, host);
 
@@ -110,10 +135,6 @@ RunSummary Convert(World& w, RunHost& host) {
   }
 
   host.SetStatus("processing chars");
-  // Both files are written straight into temporary files next to their
-  // targets; "saving files" then only completes and renames them.
-  FileLineSink char_lines(host.CharFileName());
-  FileLineSink world_lines(host.WorldFileName());
   w.CharLines = &char_lines;
   w.WorldLines = &world_lines;
   struct Detach {
@@ -137,24 +158,7 @@ RunSummary Convert(World& w, RunHost& host) {
   }
   WriteItems(w, host, w.UnownedItems, kWorldFile, true);
   world_lines.Append(std::string_view("[EOF]"));
-
-  host.SetStatus("saving files");
-  // Every write error surfaces while finishing, before either target is
-  // touched; only then are the two renames made.
-  char_lines.Finish();
-  world_lines.Finish();
-  char_lines.Commit();
-  world_lines.Commit();
-  RunSummary summary = Summarise(w, char_lines, world_lines);
-
-  if (host.Checked(Switch::kTurnOffPc)) {
-    host.SetStatus("shutting down the PC");
-    host.ShutDownPC();
-  }
-  return summary;
 }
-
-}  // namespace
 
 RunResult RunConversion(World& w, RunHost& host) {
   const auto start = std::chrono::steady_clock::now();

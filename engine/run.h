@@ -44,6 +44,14 @@ struct RunResult {
 // they were and no temporary file behind; the window is unlocked afterwards.
 RunResult RunConversion(World& w, RunHost& host);
 
+class LineSink;
+
+// The middle of a run, on a source already in w.SourceLines and stores
+// already empty: the analysis, the switched-on passes, and both files
+// written into the two sinks, framing lines included. For tests, fuzzing
+// and benchmarks that keep the output in memory.
+void AnalyseCleanAndWrite(World& w, RunHost& host, LineSink& char_lines, LineSink& world_lines);
+
 }  // namespace orv
 
 #endif  // ORVANTOR_ENGINE_RUN_H_
