@@ -6,29 +6,27 @@
 
 namespace orv {
 
-namespace {
-constexpr std::size_t kBufferSize = 1u << 20;
-}
-
-LineSink::LineSink() : buffer_(kBufferSize) {}
+LineSink::LineSink(std::size_t buffer_size)
+    : capacity_(buffer_size < 64 ? 64 : buffer_size),
+      buffer_(std::make_unique_for_overwrite<char[]>(capacity_)) {}
 LineSink::~LineSink() = default;
 
 void LineSink::Flush() {
   if (used_ == 0) return;
-  Drain(buffer_.data(), used_);
+  Drain(buffer_.get(), used_);
   bytes_ += used_;
   used_ = 0;
 }
 
 void LineSink::PutSlow(const char* data, std::size_t size) {
   Flush();
-  if (size >= buffer_.size()) {
+  if (size >= capacity_) {
     // A giant line goes straight through.
     Drain(data, size);
     bytes_ += size;
     return;
   }
-  std::memcpy(buffer_.data(), data, size);
+  std::memcpy(buffer_.get(), data, size);
   used_ = size;
 }
 

@@ -21,7 +21,8 @@ class AtomicFileWriter;
 // in big blocks, so that a conversion never holds a whole output in memory.
 class LineSink {
  public:
-  LineSink();
+  // `buffer_size` bytes are gathered before each hand-over.
+  explicit LineSink(std::size_t buffer_size = std::size_t{1} << 20);
   virtual ~LineSink();
   LineSink(const LineSink&) = delete;
   LineSink& operator=(const LineSink&) = delete;
@@ -51,8 +52,8 @@ class LineSink {
 
  private:
   void Put(const char* data, std::size_t size) {
-    if (size <= buffer_.size() - used_) {
-      if (size != 0) std::memcpy(buffer_.data() + used_, data, size);
+    if (size <= capacity_ - used_) {
+      if (size != 0) std::memcpy(buffer_.get() + used_, data, size);
       used_ += size;
     } else {
       PutSlow(data, size);
@@ -60,7 +61,8 @@ class LineSink {
   }
   void PutSlow(const char* data, std::size_t size);
 
-  std::vector<char> buffer_;
+  std::size_t capacity_;
+  std::unique_ptr<char[]> buffer_;  // capacity_ bytes, not zeroed
   std::size_t used_ = 0;
   std::uint64_t bytes_ = 0;
   std::uint64_t lines_ = 0;
@@ -69,6 +71,7 @@ class LineSink {
 // Keeps the output in memory (tests, fuzzing).
 class MemoryLineSink final : public LineSink {
  public:
+  MemoryLineSink() : LineSink(std::size_t{16} << 10) {}
   ~MemoryLineSink() override;
   // All bytes appended so far.
   const std::string& Bytes();

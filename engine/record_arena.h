@@ -32,7 +32,10 @@ class RecordArena {
   static constexpr std::size_t kChunkSize = kChunkBytes / sizeof(T);
 
   RecordArena() = default;
-  ~RecordArena() { Clear(); }
+  ~RecordArena() {
+    Clear();
+    if (!chunks_.empty()) platform::FreeBulk(chunks_[0], kChunkBytes);
+  }
   RecordArena(const RecordArena&) = delete;
   RecordArena& operator=(const RecordArena&) = delete;
 
@@ -58,9 +61,10 @@ class RecordArena {
     if constexpr (!std::is_trivially_destructible_v<T>) {
       for (std::size_t i = 0; i < size_; ++i) (*this)[static_cast<RecordId>(i)].~T();
     }
-    for (T* chunk : chunks_) platform::FreeBulk(chunk, kChunkBytes);
-    chunks_.clear();
-    chunks_.shrink_to_fit();
+    // The first chunk is kept for the next run: small worlds then cost no
+    // fresh memory at all.
+    for (std::size_t i = 1; i < chunks_.size(); ++i) platform::FreeBulk(chunks_[i], kChunkBytes);
+    if (chunks_.size() > 1) chunks_.resize(1);
     size_ = 0;
   }
 

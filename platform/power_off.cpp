@@ -13,7 +13,7 @@ std::string RequestPowerOff() {
   sd_bus* bus = nullptr;
   int r = sd_bus_open_system(&bus);
   if (r < 0) return std::string("cannot reach the system bus: ") + std::strerror(-r);
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};  // the same as SD_BUS_ERROR_NULL, without a C compound literal
   sd_bus_message* reply = nullptr;
   r = sd_bus_call_method(bus, "org.freedesktop.login1", "/org/freedesktop/login1",
                          "org.freedesktop.login1.Manager", "PowerOff", &error, &reply, "b", 0);

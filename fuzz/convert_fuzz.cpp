@@ -1,0 +1,78 @@
+// libFuzzer target: a whole conversion in memory on arbitrary bytes.
+// The first byte picks the switches; the next two give the lengths of a
+// position list and an illegal-item list taken from the input; the rest is
+// the world save.
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "engine/host.h"
+#include "engine/line_sink.h"
+#include "engine/run.h"
+#include "engine/world.h"
+
+namespace {
+
+class FuzzHost final : public orv::RunHost {
+ public:
+  std::uint8_t switches = 0;
+  int position = 1;
+  orv::LineList positions, illegal;
+
+  std::string SourceFileName() override { return {}; }
+  std::string WorldFileName() override { return {}; }
+  std::string CharFileName() override { return {}; }
+  bool Checked(orv::Switch s) override {
+    switch (s) {
+      case orv::Switch::kIllegalItems: return switches & 1;
+      case orv::Switch::kMoveChars: return switches & 2;
+      case orv::Switch::kShrinkPets: return (switches & 4) && (switches & 8);
+      case orv::Switch::kDeleteNpcs: return switches & 8;
+      case orv::Switch::kDeleteRespawnPoints: return switches & 16;
+      case orv::Switch::kTurnOffPc: return false;
+    }
+    return false;
+  }
+  orv::LineList PositionList() override { return positions; }
+  orv::LineList IllegalList() override { return illegal; }
+  int Position() override { return position; }
+  std::string Caption() override { return "ORVANTOR v4.0 FULL - Pellacord"; }
+  void SetStatus(std::string_view) override {}
+  void SetProgress(int) override {}
+  void ProcessMessages() override {}
+  void Refresh() override {}
+  void SetEnabled(orv::Control, bool) override {}
+  int MessageBox(std::string_view, std::string_view, int) override { return orv::kIdOk; }
+  bool FileExists(const std::string&) override { return true; }
+  void ShutDownPC() override {}
+  void ReportError(std::string_view) override {}
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 3) return 0;
+  FuzzHost host;
+  host.switches = data[0];
+  host.position = 1 + (data[0] >> 5);
+  std::string_view rest(reinterpret_cast<const char*>(data + 3), size - 3);
+  const std::size_t n_positions = data[1] < rest.size() ? data[1] : rest.size();
+  host.positions.LoadFromBytes(rest.substr(0, n_positions));
+  rest.remove_prefix(n_positions);
+  const std::size_t n_illegal = data[2] < rest.size() ? data[2] : rest.size();
+  host.illegal.LoadFromBytes(rest.substr(0, n_illegal));
+  rest.remove_prefix(n_illegal);
+
+  static orv::World world;  // one World for the process, as in the window
+  orv::ReleaseStores(world);
+  world.SourceLines.LoadFromBytes(rest);
+  orv::MemoryLineSink chars, items;
+  orv::AnalyseCleanAndWrite(world, host, chars, items);
+  // Every output ends with the end marker and a line break.
+  const std::string& c = chars.Bytes();
+  const std::string& w = items.Bytes();
+  if (c.size() < 7 || c.compare(c.size() - 7, 7, "[EOF]\r\n") != 0) __builtin_trap();
+  if (w.size() < 7 || w.compare(w.size() - 7, 7, "[EOF]\r\n") != 0) __builtin_trap();
+  return 0;
+}
