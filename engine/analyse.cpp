@@ -78,10 +78,16 @@ std::uint64_t ReadItemSection(World& w, SourceCursor& cursor) {
         if (StartsWith(s, "TYPE=")) type = ValueCut(s, 6, 8);
         break;
       case 'S':
-        if (StartsWith(s, "SERIAL=")) item.Serial.Assign(ValueCut(s, 8, 10));
+        if (StartsWith(s, "SERIAL=")) {
+          item.Serial.Assign(ValueCut(s, 8, 10));
+          w.ItemTree.Prefetch(item.Serial.view());
+        }
         break;
       case 'C':
-        if (StartsWith(s, "CONT=")) container = ValueCut(s, 6, 10);
+        if (StartsWith(s, "CONT=")) {
+          container = ValueCut(s, 6, 10);
+          w.ItemTree.Prefetch(container);
+        }
         break;
       default:
         break;
