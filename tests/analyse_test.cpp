@@ -1,0 +1,174 @@
+// Reading a world save into records: counters, progress divisors, the gauge
+// and the pump cadence, and which lines are read at all.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/analyse.h"
+#include "tests/test_util.h"
+
+namespace orv::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+Lines Repeat(const std::string& line, int n) { return Lines(static_cast<std::size_t>(n), line); }
+
+Lines Join(std::initializer_list<Lines> parts) {
+  Lines all;
+  for (const Lines& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+TEST(Analyse, CountersAndDivisors) {
+  Lines save;
+  for (int i = 0; i < 250; ++i) {
+    save.push_back("[WORLDCHAR 01]");
+    save.push_back("SERIAL=c" + std::to_string(i));
+    if (i % 2 == 0) save.push_back("ACCOUNT=a");
+  }
+  for (int i = 0; i < 1234; ++i) {
+    save.push_back("[WORLDITEM 0a]");
+    save.push_back(i < 1000 ? "CONT=c1" : "CONT=nowhere");
+  }
+  World w;
+  RecordingHost host;
+  Analyse(w, host, Crlf(save));
+  EXPECT_EQ(w.CharCount, 250);
+  EXPECT_EQ(w.ItemCount, 1234);
+  EXPECT_EQ(w.ContainedCount, 1000);
+  EXPECT_EQ(w.UnownedCount, 234);
+  EXPECT_EQ(w.CharsPerPercent, 2);
+  EXPECT_EQ(w.ItemsPerPercent, 12);
+  EXPECT_EQ(w.UnownedPerPercent, 2);
+
+  // A second analysis after the stores are emptied starts from nothing.
+  Analyse(w, host, Crlf({"[WORLDITEM 0a]"}));
+  EXPECT_EQ(w.CharCount, 0);
+  EXPECT_EQ(w.ItemCount, 1);
+  EXPECT_EQ(w.CharsPerPercent, 0);
+}
+
+TEST(Analyse, EmptySourceLeavesEverythingAtZero) {
+  World w;
+  RecordingHost host;
+  Analyse(w, host, "");
+  EXPECT_EQ(w.CharCount + w.ItemCount + w.ContainedCount + w.UnownedCount, 0);
+  EXPECT_TRUE(host.events.empty()) << "no turn, so no pump and no gauge";
+}
+
+TEST(Analyse, GaugeFollowsTheLineIndex) {
+  // 1000 lines: 10 lines a percent. The section on lines 498 and 499 is one
+  // turn, after which the gauge shows 49; the last line read gives 99.
+  // Lines beginning with "[" after the section are top-level turns of their
+  // own (heads of other kinds with empty bodies).
+  Lines save = Join({Repeat("// header", 498), {"[WORLDITEM 01]", "SERIAL=1"},
+                     Repeat("[x]", 499), {"[EOF]"}});
+  ASSERT_EQ(save.size(), 1000u);
+  World w;
+  RecordingHost host;
+  Analyse(w, host, Crlf(save));
+  std::vector<int> expected;
+  for (int i = 0; i < 498; ++i) expected.push_back(i / 10);
+  expected.push_back(49);
+  for (int i = 500; i < 999; ++i) expected.push_back(i / 10);
+  EXPECT_EQ(host.ProgressValues(), expected);
+}
+
+TEST(Analyse, GaugeWithOneLineAPercentAndWithFewerThan100Lines) {
+  World w;
+  RecordingHost host;
+  Analyse(w, host, Crlf(Repeat("x", 199)));
+  const std::vector<int> values = host.ProgressValues();
+  ASSERT_EQ(values.size(), 199u);
+  for (int i = 0; i < 199; ++i) ASSERT_EQ(values[i], i) << "shows as full from 100 on";
+
+  host.ClearEvents();
+  Analyse(w, host, Crlf(Repeat("x", 99)));
+  EXPECT_TRUE(host.ProgressValues().empty());
+}
+
+TEST(Analyse, PumpCadenceFollowsTheSlider) {
+  World w;
+  RecordingHost host;
+  host.position = 1;
+  Analyse(w, host, Crlf(Repeat("x", 600)));
+  std::vector<int> turns = host.PumpTurns();
+  ASSERT_EQ(turns.size(), 300u);
+  EXPECT_EQ(turns[0], 1);
+  EXPECT_EQ(turns[1], 3);
+  EXPECT_EQ(turns[2], 5);
+
+  host.ClearEvents();
+  host.position = 250;
+  Analyse(w, host, Crlf(Repeat("x", 600)));
+  EXPECT_EQ(host.PumpTurns(), (std::vector<int>{1, 252, 503}));
+  // Every pump serves the messages, then repaints.
+  EXPECT_EQ(host.events[0], "pump");
+  EXPECT_EQ(host.events[1], "refresh");
+}
+
+TEST(Analyse, ASectionIsOneTurnHoweverLong) {
+  World w;
+  RecordingHost host;
+  host.position = 1;
+  Analyse(w, host, Crlf(Join({{"[WORLDITEM 01]"}, Repeat("A=1", 300), Repeat("[x]", 200)})));
+  // Turn 1 is the section, turns 2 to 201 the heads of another kind.
+  EXPECT_EQ(host.PumpTurns().size(), 101u);
+}
+
+TEST(Analyse, ASliderMoveTakesEffectAtTheNextPump) {
+  World w;
+  RecordingHost host;
+  host.position = 250;
+  host.on_process_messages = [](RecordingHost& h) { h.position = 1; };
+  Analyse(w, host, Crlf(Repeat("x", 300)));
+  std::vector<int> turns = host.PumpTurns();
+  ASSERT_GE(turns.size(), 3u);
+  EXPECT_EQ(turns[1], 3);
+  EXPECT_EQ(turns[2], 5);
+}
+
+TEST(Analyse, NothingAfterTheEndMarkerIsRead) {
+  World w;
+  RecordingHost host;
+  Analyse(w, host, Crlf({"[WORLDITEM 01]", "SERIAL=1", "  [EOF]", "[WORLDITEM 02]", "[WORLDCHAR 03]"}));
+  EXPECT_EQ(w.ItemCount, 1);
+  EXPECT_EQ(w.CharCount, 0);
+}
+
+TEST(Analyse, EndMarkerWithATrailingBlankOnlyEndsTheSection) {
+  Bodies out = RoundTrip(Crlf({"[WORLDITEM 01]", "A=1", "[EOF] ", "B=2", "[WORLDITEM 02]", "[EOF]"}));
+  EXPECT_EQ(out.world, (Lines{"[WORLDITEM 01]", "A=1", "[WORLDITEM 02]"}));
+}
+
+TEST(Analyse, SectionsOfOtherKindsAreSkipped) {
+  Bodies out = RoundTrip(Crlf({"[WORLDITEM 01]", "SERIAL=1", "[WORLDSCRIPT x]", "SERIAL=2",
+                               "[WORLDCHAR 0c]", "ACCOUNT=a", "[worlditem 0eed]", "CONT=c",
+                               "[WORLDITEM 02]", "CONT=1", "[EOF]"}));
+  EXPECT_EQ(out.chars, (Lines{"[WORLDCHAR 0c]", "ACCOUNT=a"}));
+  EXPECT_EQ(out.world, (Lines{"[WORLDITEM 01]", "SERIAL=1", "[WORLDITEM 02]", "CONT=1"}));
+}
+
+TEST(Analyse, AccountOnAnyLineMakesAPlayer) {
+  Bodies out = RoundTrip(Crlf({"[WORLDCHAR 01]", "NAME=x", "P=1,2,3", "ACCOUNT=", "[WORLDCHAR 02]",
+                               "account=a", "ACCOUNT =a", "[EOF]"}));
+  EXPECT_EQ(out.chars, (Lines{"[WORLDCHAR 01]", "NAME=x", "P=1,2,3", "ACCOUNT="}));
+  EXPECT_EQ(out.world, (Lines{"[WORLDCHAR 02]", "account=a", "ACCOUNT =a"}));
+}
+
+TEST(Analyse, HeaderLinesAreNotEdited) {
+  Bodies out = RoundTrip(Crlf({"COLOR=455", " FLAGS=08", "[WORLDITEM 01]", "COLOR=455", "[EOF]"}), true);
+  EXPECT_EQ(out.chars, (Lines{"COLOR=455", " FLAGS=08"}));
+  EXPECT_EQ(out.world, (Lines{"COLOR=455", " FLAGS=08", "[WORLDITEM 01]", "COLOR=0455"}));
+}
+
+TEST(Analyse, ALastSectionWithoutEndMarkerIsKept) {
+  Bodies out = RoundTrip("[WORLDITEM 01]\r\nSERIAL=1\r\n[WORLDITEM 02]\r\nSERIAL=2");
+  EXPECT_EQ(out.world, (Lines{"[WORLDITEM 01]", "SERIAL=1", "[WORLDITEM 02]", "SERIAL=2"}));
+}
+
+}  // namespace
+}  // namespace orv::testing

@@ -1,0 +1,178 @@
+// Filing records by serial and hanging items under their containers: which
+// record a "CONT=" value finds, and what stays unowned.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/tree.h"
+#include "engine/world.h"
+#include "passes/passes.h"
+#include "tests/test_util.h"
+
+namespace orv::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct Analysed {
+  World w;
+  RecordingHost host;
+  Bodies out;
+  explicit Analysed(const Lines& save) {
+    Analyse(w, host, Crlf(save));
+    out = WriteBodies(w, host);
+  }
+};
+
+TEST(Index, ItemsHangUnderTheFirstCharacterFiledUnderTheirContainer) {
+  Analysed a({"[WORLDCHAR 01]", "SERIAL=5", "ACCOUNT=a", "NAME=first",
+              "[WORLDCHAR 01]", "SERIAL=5", "ACCOUNT=b", "NAME=second",
+              "[WORLDITEM 02]", "SERIAL=9", "CONT=5", "[EOF]"});
+  EXPECT_EQ(a.out.chars, (Lines{"[WORLDCHAR 01]", "SERIAL=5", "ACCOUNT=a", "NAME=first",
+                                "[WORLDITEM 02]", "SERIAL=9", "CONT=5",
+                                "[WORLDCHAR 01]", "SERIAL=5", "ACCOUNT=b", "NAME=second"}));
+  EXPECT_EQ(a.w.ContainedCount, 1);
+  EXPECT_EQ(a.w.UnownedCount, 0);
+}
+
+TEST(Index, CharactersAreSearchedBeforeItems) {
+  // The item with serial 5 comes first, yet the character wins.
+  Analysed a({"[WORLDITEM 03]", "SERIAL=5", "[WORLDCHAR 01]", "SERIAL=5",
+              "[WORLDITEM 02]", "SERIAL=9", "CONT=5", "[EOF]"});
+  EXPECT_EQ(a.out.world, (Lines{"[WORLDCHAR 01]", "SERIAL=5", "[WORLDITEM 02]", "SERIAL=9",
+                                "CONT=5", "[WORLDITEM 03]", "SERIAL=5"}));
+  EXPECT_EQ(a.w.ContainedCount, 1);
+}
+
+TEST(Index, DuplicateItemSerialsFindTheFirstContainer) {
+  Analysed a({"[WORLDITEM 0a]", "SERIAL=7", "[WORLDITEM 0b]", "SERIAL=7",
+              "[WORLDITEM 0c]", "SERIAL=8", "CONT=7", "[EOF]"});
+  EXPECT_EQ(a.out.world, (Lines{"[WORLDITEM 0a]", "SERIAL=7", "[WORLDITEM 0c]", "SERIAL=8",
+                                "CONT=7", "[WORLDITEM 0b]", "SERIAL=7"}));
+}
+
+TEST(Index, AContainerReadLaterIsNeverFound) {
+  Analysed a({"[WORLDITEM 02]", "SERIAL=9", "CONT=5", "[WORLDCHAR 01]", "SERIAL=5", "ACCOUNT=a",
+              "[WORLDITEM 03]", "SERIAL=10", "CONT=5", "[WORLDITEM 04]", "CONT=404", "[EOF]"});
+  EXPECT_EQ(a.out.chars, (Lines{"[WORLDCHAR 01]", "SERIAL=5", "ACCOUNT=a", "[WORLDITEM 03]",
+                                "SERIAL=10", "CONT=5"}));
+  EXPECT_EQ(a.out.world, (Lines{"[WORLDITEM 02]", "SERIAL=9", "CONT=5", "[WORLDITEM 04]",
+                                "CONT=404"}));
+  EXPECT_EQ(a.w.ContainedCount, 1);
+  EXPECT_EQ(a.w.UnownedCount, 2);
+}
+
+TEST(Index, EmptySerialsAreKeysToo) {
+  // An item without "CONT=" looks its container up under the empty key:
+  // first among the characters without a serial.
+  Analysed with_char({"[WORLDITEM 0a]", "[WORLDCHAR 01]", "NAME=x", "[WORLDITEM 0b]", "[EOF]"});
+  EXPECT_EQ(with_char.out.world,
+            (Lines{"[WORLDCHAR 01]", "NAME=x", "[WORLDITEM 0b]", "[WORLDITEM 0a]"}));
+  // Without such a character, the first item without a serial holds the
+  // next ones; the first finds only itself and stays unowned.
+  Analysed items_only({"[WORLDITEM 0a]", "[WORLDITEM 0b]", "[WORLDITEM 0c]", "[EOF]"});
+  EXPECT_EQ(items_only.out.world, (Lines{"[WORLDITEM 0a]", "[WORLDITEM 0b]", "[WORLDITEM 0c]"}));
+  EXPECT_EQ(items_only.w.ContainedCount, 2);
+  EXPECT_EQ(items_only.w.UnownedCount, 1);
+}
+
+TEST(Index, AnItemThatNamesItselfAsContainerStaysUnowned) {
+  Analysed a({"[WORLDITEM 0a]", "SERIAL=3", "CONT=3", "[WORLDITEM 0b]", "SERIAL=4", "CONT=3",
+              "[EOF]"});
+  EXPECT_EQ(a.out.world, (Lines{"[WORLDITEM 0a]", "SERIAL=3", "CONT=3", "[WORLDITEM 0b]",
+                                "SERIAL=4", "CONT=3"}));
+  EXPECT_EQ(a.w.ContainedCount, 1);
+  EXPECT_EQ(a.w.UnownedCount, 1);
+}
+
+TEST(Index, LaterCONTLineWins) {
+  Analysed a({"[WORLDCHAR 01]", "SERIAL=1", "[WORLDCHAR 01]", "SERIAL=2",
+              "[WORLDITEM 0a]", "CONT=1", "SERIAL=3", "CONT=2", "[EOF]"});
+  EXPECT_EQ(a.out.world, (Lines{"[WORLDCHAR 01]", "SERIAL=1", "[WORLDCHAR 01]", "SERIAL=2",
+                                "[WORLDITEM 0a]", "CONT=1", "SERIAL=3", "CONT=2"}));
+}
+
+TEST(Index, SerialsAreComparedAsWholeTexts) {
+  // "05" is not "5", and only the first 10 characters of a serial count.
+  Analysed a({"[WORLDCHAR 01]", "SERIAL=5", "[WORLDCHAR 01]", "SERIAL=0123456789",
+              "[WORLDITEM 0a]", "CONT=05", "[WORLDITEM 0b]", "CONT=0123456789xyz", "[EOF]"});
+  EXPECT_EQ(a.out.world, (Lines{"[WORLDCHAR 01]", "SERIAL=5", "[WORLDCHAR 01]",
+                                "SERIAL=0123456789", "[WORLDITEM 0b]", "CONT=0123456789xyz",
+                                "[WORLDITEM 0a]", "CONT=05"}));
+}
+
+TEST(Index, TreeFindsEveryKeyAndTheFirstRecordOfEach) {
+  RecordArena<TWorldItem> records;
+  Tree<TWorldItem> tree(records);
+  EXPECT_EQ(tree.Find("1"), kNone);
+  std::vector<RecordId> first;
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 5000; ++i) {
+      const RecordId id = records.Make();
+      records[id].Serial.Assign(std::to_string(i));
+      tree.Insert(records[id].Serial.view(), id);
+      if (round == 0) first.push_back(id);
+    }
+  }
+  for (int i = 0; i < 5000; ++i) ASSERT_EQ(tree.Find(std::to_string(i)), first[i]) << i;
+  EXPECT_EQ(tree.Find("5000"), kNone);
+  EXPECT_EQ(tree.Find(""), kNone);
+  tree.ReleaseTree();
+  EXPECT_EQ(tree.Find("1"), kNone);
+}
+
+// Serials in ascending order would make a plain search tree one long chain;
+// nesting a million containers one inside the other makes every walk as
+// deep as the save is long. Both must convert, quickly and without
+// exhausting the call stack.
+std::string NestedSave(int depth, bool owned_by_npc) {
+  std::string save;
+  save.reserve(static_cast<std::size_t>(depth) * 40 + 64);
+  if (owned_by_npc) save += "[WORLDCHAR 01]\r\nSERIAL=c\r\n";
+  for (int i = 0; i < depth; ++i) {
+    save += "[WORLDITEM 0e75]\r\nSERIAL=";
+    save += std::to_string(i);
+    save += "\r\nCONT=";
+    save += i == 0 ? (owned_by_npc ? std::string("c") : std::string("none")) : std::to_string(i - 1);
+    save += "\r\n";
+  }
+  return save + "[EOF]\r\n";
+}
+
+constexpr int kDepth = 1000000;
+
+TEST(Index, AMillionNestedContainersAreWrittenOutermostFirst) {
+  const std::string save = NestedSave(kDepth, false);
+  World w;
+  RecordingHost host;
+  Analyse(w, host, save);
+  EXPECT_EQ(w.ContainedCount, kDepth - 1);
+  EXPECT_EQ(w.UnownedCount, 1);
+  // Each container is written before the one inside it: the world file is
+  // the save itself, less the end marker.
+  EXPECT_EQ(WriteBodyBytes(w, host).world, save.substr(0, save.size() - 7));
+  ReleaseStores(w);
+  EXPECT_EQ(w.ItemCount, 0);
+}
+
+TEST(Index, AMillionNestedContainersGoWithTheNpcHoldingThem) {
+  World w;
+  RecordingHost host;
+  Analyse(w, host, NestedSave(kDepth, true));
+  DeleteNpcs(w, host);
+  EXPECT_TRUE(WriteBodyBytes(w, host).world.empty());
+}
+
+TEST(Index, AMillionNestedContainersGoWithAnIllegalOutermost) {
+  World w;
+  RecordingHost host;
+  host.illegal = LineList{"0e75"};
+  Analyse(w, host, NestedSave(kDepth, false));
+  DeleteIllegalItems(w, host);
+  EXPECT_TRUE(WriteBodyBytes(w, host).world.empty());
+}
+
+}  // namespace
+}  // namespace orv::testing

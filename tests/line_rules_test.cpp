@@ -1,0 +1,157 @@
+// The world save's line grammar: how a file becomes lines and back, and what
+// the reader keeps of each line of a section.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/errors.h"
+#include "engine/line_list.h"
+#include "engine/line_rules.h"
+#include "engine/line_split.h"
+#include "tests/test_util.h"
+
+namespace orv::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+Lines Split(std::string_view bytes) {
+  LineList list;
+  list.LoadFromBytes(bytes);
+  return list.Lines();
+}
+
+// The line rules, the slow and obvious way.
+std::uint64_t ReferenceLineCount(std::string_view b) {
+  std::uint64_t lines = 0;
+  for (std::size_t i = 0; i < b.size();) {
+    std::size_t j = i;
+    while (j < b.size() && b[j] != '\r' && b[j] != '\n') ++j;
+    ++lines;
+    if (j < b.size()) j += (b[j] == '\r' && j + 1 < b.size() && b[j + 1] == '\n') ? 2 : 1;
+    i = j;
+  }
+  return lines;
+}
+
+TEST(LineSplit, EverySeparatorKind) {
+  EXPECT_EQ(Split("a\rb\nc\r\nd"), (Lines{"a", "b", "c", "d"}));
+  EXPECT_EQ(Split("a\n\rb"), (Lines{"a", "", "b"})) << "LF CR is two separators";
+  EXPECT_EQ(Split("a\r\n"), (Lines{"a"})) << "no empty last line";
+  EXPECT_EQ(Split("a\r\n\r\n"), (Lines{"a", ""}));
+  EXPECT_EQ(Split("a\r"), (Lines{"a"}));
+  EXPECT_EQ(Split(""), Lines{});
+  EXPECT_EQ(Split("\r\n"), (Lines{""}));
+  EXPECT_EQ(Split(std::string("x\0y\n", 4)), (Lines{std::string("x\0y", 3)}));
+}
+
+TEST(LineSplit, CountAgreesWithTheCursorOnRandomBytes) {
+  std::mt19937 rng(7);
+  const char alphabet[] = {'\r', '\n', 'a', ' ', '['};
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes(rng() % 80, ' ');
+    for (char& c : bytes) c = alphabet[rng() % 5];
+    std::uint64_t cursor_lines = 0;
+    for (LineCursor c(bytes); c.HasLine(); c.Advance()) ++cursor_lines;
+    ASSERT_EQ(CountLines(bytes), ReferenceLineCount(bytes)) << round;
+    ASSERT_EQ(cursor_lines, ReferenceLineCount(bytes)) << round;
+  }
+}
+
+TEST(LineSplit, LargeSaveCountedInTwoHalvesLosesNoLine) {
+  // Big enough to be counted on two threads; CR LF pairs and lone CRs lie
+  // all around the middle, where the halves meet.
+  std::string bytes(65u << 20, 'x');
+  const std::size_t mid = bytes.size() / 2;
+  for (std::size_t i = mid - 40; i < mid + 40; i += 3) bytes[i] = '\r';
+  for (std::size_t i = mid - 39; i < mid + 40; i += 6) bytes[i] = '\n';
+  for (std::size_t i = 0; i < bytes.size(); i += 4099) bytes[i] = '\n';
+  bytes.back() = '\r';
+  EXPECT_EQ(CountLines(bytes), ReferenceLineCount(bytes));
+}
+
+TEST(LineList, SavesEveryLineWithCrLfAndReplacesTheFile) {
+  TempDir dir;
+  const std::string path = dir.File("list.txt");
+  WriteFile(path, "old content that is longer than the new one\n");
+  LineList list{"1495,1629,10", "", "0186b"};
+  list.SaveToFile(path);
+  EXPECT_EQ(ReadFile(path), "1495,1629,10\r\n\r\n0186b\r\n");
+  LineList back;
+  back.LoadFromFile(path);
+  EXPECT_EQ(back, list);
+  EXPECT_EQ(dir.Names(), Lines{"list.txt"}) << "no temporary file left";
+  EXPECT_EQ(LineList().ToBytes(), "");
+  EXPECT_THROW(back.LoadFromFile(dir.File("missing.txt")), IoError);
+}
+
+TEST(LineRules, StrippingAndValueCut) {
+  EXPECT_EQ(StripLeading(std::string("\t \x01\x1f\0 x y ", 10)), "x y ");
+  EXPECT_EQ(StripLeading("\x7f" "a"), "\x7f" "a") << "only codes 0 to 32 are set aside";
+  EXPECT_EQ(StripLeading("\xa0" "a"), "\xa0" "a");
+  EXPECT_EQ(ValueCut("SERIAL=", 8, 10), "");
+  EXPECT_EQ(ValueCut("SERIAL=0123456789abc", 8, 10), "0123456789");
+  EXPECT_EQ(ValueCut("NAME=Bo", 6, 30), "Bo");
+}
+
+// What the reader keeps of a head or a body line, seen in the written file.
+std::string KeptItemLine(const std::string& line) {
+  Bodies out = RoundTrip(Crlf({"[WORLDITEM 01]", line, "[EOF]"}));
+  EXPECT_EQ(out.world.size(), 2u);
+  return out.world.size() == 2 ? out.world[1] : "";
+}
+
+std::string KeptHead(const std::string& head) {
+  Bodies out = RoundTrip(Crlf({head, "SERIAL=1", "[EOF]"}));
+  EXPECT_EQ(out.world.size(), 2u) << head;
+  return out.world.empty() ? "" : out.world[0];
+}
+
+TEST(LineRules, HeadsGetALeadingZero) {
+  EXPECT_EQ(KeptHead("[WORLDITEM 2007]"), "[WORLDITEM 02007]");
+  EXPECT_EQ(KeptHead("[WORLDITEM 0eed]"), "[WORLDITEM 0eed]");
+  EXPECT_EQ(KeptHead("[WORLDCHAR c]"), "[WORLDCHAR 0c]");
+  EXPECT_EQ(KeptHead("[WORLDCHAR 190]"), "[WORLDCHAR 0190]");
+  EXPECT_EQ(KeptHead("  [WORLDITEM 0eed]"), "[WORLDITEM 0eed]");
+  // An item head (its first 10 characters match); position 12 is the blank.
+  EXPECT_EQ(KeptHead("[WORLDITEMS 0eed]"), "[WORLDITEMS0 0eed]");
+  EXPECT_EQ(KeptHead("[WORLDITEMxeed]"), "[WORLDITEMx0eed]") << "position 11 is not checked";
+  // Too short for position 12: kept as it is.
+  EXPECT_EQ(KeptHead("[WORLDCHAR]"), "[WORLDCHAR]");
+  EXPECT_EQ(KeptHead("[WORLDITEM "), "[WORLDITEM ");
+  EXPECT_EQ(KeptHead("[WORLDITEM x"), "[WORLDITEM 0x");
+}
+
+TEST(LineRules, BodyLinesAreStrippedAndColoursNormalised) {
+  EXPECT_EQ(KeptItemLine("COLOR=83ea"), "COLOR=083ea");
+  EXPECT_EQ(KeptItemLine("COLOR=0455"), "COLOR=0455");
+  EXPECT_EQ(KeptItemLine("COLOR= "), "COLOR=0 ");
+  EXPECT_EQ(KeptItemLine("COLOR="), "COLOR=") << "no value: unchanged";
+  EXPECT_EQ(KeptItemLine("color=455"), "color=455");
+  EXPECT_EQ(KeptItemLine(" \tCOLOR=455 "), "COLOR=0455 ") << "trailing blanks stay";
+  EXPECT_EQ(KeptItemLine("FLAGS=08"), "FLAGS=08");
+  EXPECT_EQ(KeptItemLine("MORE=a // not a comment"), "MORE=a // not a comment");
+  EXPECT_EQ(KeptItemLine("   "), "") << "a blank line is kept, stripped";
+}
+
+TEST(LineRules, CommentsInASectionAreDropped) {
+  Bodies out = RoundTrip(Crlf({"[WORLDITEM 01]", "//x", "  // y", "A=1", "[EOF]"}));
+  EXPECT_EQ(out.world, (Lines{"[WORLDITEM 01]", "A=1"}));
+}
+
+TEST(LineRules, FlagsEditOnlyForCharactersWhenNpcsAreDeleted) {
+  const std::string save = Crlf({"[WORLDCHAR 01]", "ACCOUNT=a", "FLAGS=08", "FLAGS=0800",
+                                 "FLAGS=48", "FLAGS=8", "FLAGS=0", "COLOR=1", "[EOF]"});
+  EXPECT_EQ(RoundTrip(save, true).chars,
+            (Lines{"[WORLDCHAR 01]", "ACCOUNT=a", "FLAGS=00", "FLAGS=0000", "FLAGS=40", "FLAGS=8",
+                   "FLAGS=0", "COLOR=01"}));
+  EXPECT_EQ(RoundTrip(save, false).chars,
+            (Lines{"[WORLDCHAR 01]", "ACCOUNT=a", "FLAGS=08", "FLAGS=0800", "FLAGS=48", "FLAGS=8",
+                   "FLAGS=0", "COLOR=01"}));
+}
+
+}  // namespace
+}  // namespace orv::testing

@@ -1,0 +1,66 @@
+#ifndef ORVANTOR_TESTS_TEST_UTIL_H_
+#define ORVANTOR_TESTS_TEST_UTIL_H_
+
+// Helpers shared by the tests: world saves written as line lists, temporary
+// folders, and driving the analysis and the writers in memory.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/world.h"
+#include "tests/recording_host.h"
+
+namespace orv::testing {
+
+// The lines joined as the target server expects them: each followed by CR LF.
+std::string Crlf(const std::vector<std::string>& lines);
+// The lines of a written file; fails the test when a line is not ended by
+// CR LF.
+std::vector<std::string> SplitCrlf(std::string_view bytes);
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, std::string_view bytes);
+
+// A fresh folder under the system's temporary folder, removed with all it
+// holds when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string File(std::string_view name) const { return path_ + "/" + std::string(name); }
+  // The names of everything in the folder, sorted.
+  std::vector<std::string> Names() const;
+
+ private:
+  std::string path_;
+};
+
+// Empties the stores, loads `source` as the world save and analyses it.
+void Analyse(World& w, RecordingHost& host, std::string_view source);
+
+// What the writers produce after the analysis and any passes: the header,
+// the characters and then the unowned items, without the lines that the run
+// itself frames the files with.
+struct Bodies {
+  std::vector<std::string> chars;
+  std::vector<std::string> world;
+};
+Bodies WriteBodies(World& w, RecordingHost& host);
+// The same as the bytes of the two files, for saves too large to split.
+struct BodyBytes {
+  std::string chars;
+  std::string world;
+};
+BodyBytes WriteBodyBytes(World& w, RecordingHost& host);
+
+// Analyses `source` and writes it back with no pass: the quickest way to see
+// what the reader keeps of a save.
+Bodies RoundTrip(std::string_view source, bool delete_npcs_checked = false);
+
+}  // namespace orv::testing
+
+#endif  // ORVANTOR_TESTS_TEST_UTIL_H_

@@ -1,0 +1,187 @@
+// The writers: the converted header, the order in which records come out,
+// which file they go to, and the gauge and pump of the writing walks.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/line_sink.h"
+#include "writers/char_writer.h"
+#include "writers/item_writer.h"
+#include "tests/test_util.h"
+
+namespace orv::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+Lines HeaderOf(const Lines& source) {
+  World w;
+  RecordingHost host;
+  Analyse(w, host, Crlf(source));
+  MemoryLineSink chars, world;
+  w.CharLines = &chars;
+  w.WorldLines = &world;
+  WriteHeader(w);
+  w.CharLines = w.WorldLines = nullptr;
+  EXPECT_EQ(chars.Bytes(), world.Bytes()) << "both files get the same header";
+  return SplitCrlf(chars.Bytes());
+}
+
+TEST(WriteHeader, RewritesTitleVersionAndSaveCount) {
+  EXPECT_EQ(HeaderOf({"TITLE=ORV"}), Lines{"TITLE=VANTOR"});
+  EXPECT_EQ(HeaderOf({"TITLE=ORV 0.55i"}), Lines{"TITLE=VANTOR 0.55i"});
+  EXPECT_EQ(HeaderOf({"TITLE=ORVish"}), Lines{"TITLE=VANTORish"});
+  EXPECT_EQ(HeaderOf({"  TITLE=ORV 1"}), Lines{"TITLE=VANTOR 1"}) << "indent lost when rewritten";
+  EXPECT_EQ(HeaderOf({"TITLE=ORV" + std::string(40, 'x')}), Lines{"TITLE=VANTOR" + std::string(30, 'x')});
+  EXPECT_EQ(HeaderOf({"title=ORV", "TITLE=SPHERE", "TITLE=OR"}),
+            (Lines{"title=ORV", "TITLE=SPHERE", "TITLE=OR"}));
+  EXPECT_EQ(HeaderOf({"VERSION=0.55i", "VERSION=", "VERSION =1", "\tVERSION=2"}),
+            (Lines{"VERSION=0.99f", "VERSION=0.99f", "VERSION =1", "VERSION=0.99f"}));
+  EXPECT_EQ(HeaderOf({"SAVECOUNT=1234", "SAVECOUNT="}), (Lines{"SAVECOUNT=0", "SAVECOUNT=0"}));
+  EXPECT_EQ(HeaderOf({"  // indented comment", "", "   ", "OTHER=1"}),
+            (Lines{"  // indented comment", "", "   ", "OTHER=1"}));
+}
+
+TEST(WriteHeader, EndsAtTheFirstLineBeginningWithABracket) {
+  EXPECT_EQ(HeaderOf({"// a", "  [WORLDSCRIPT x]", "VERSION=1", "[WORLDITEM 01]"}), Lines{"// a"});
+  EXPECT_EQ(HeaderOf({"// no section", "VERSION=1"}), (Lines{"// no section", "VERSION=0.99f"}));
+  EXPECT_EQ(HeaderOf({}), Lines{});
+}
+
+TEST(WriteOrder, PlayersToTheCharacterFileNpcsToTheWorldFileEachWithWhatTheyHold) {
+  Bodies out = RoundTrip(Crlf({
+      "[WORLDCHAR 01]", "SERIAL=p", "ACCOUNT=a",
+      "[WORLDCHAR 02]", "SERIAL=n",
+      "[WORLDITEM 0b]", "SERIAL=bag", "CONT=p",
+      "[WORLDITEM 0a]", "SERIAL=a", "CONT=bag",
+      "[WORLDITEM 0c]", "SERIAL=inner", "CONT=bag",
+      "[WORLDITEM 0d]", "SERIAL=deep", "CONT=inner",
+      "[WORLDITEM 0e]", "SERIAL=c", "CONT=bag",
+      "[WORLDITEM 0f]", "SERIAL=npcitem", "CONT=n",
+      "[WORLDITEM 01]", "SERIAL=x",
+      "[WORLDITEM 02]", "SERIAL=y",
+      "[WORLDITEM 03]", "SERIAL=z", "CONT=p2",
+      "[WORLDCHAR 03]", "SERIAL=p2", "ACCOUNT=b",
+      "[EOF]"}));
+  EXPECT_EQ(out.chars, (Lines{"[WORLDCHAR 01]", "SERIAL=p", "ACCOUNT=a",
+                              "[WORLDITEM 0b]", "SERIAL=bag", "CONT=p",
+                              "[WORLDITEM 0a]", "SERIAL=a", "CONT=bag",
+                              "[WORLDITEM 0c]", "SERIAL=inner", "CONT=bag",
+                              "[WORLDITEM 0d]", "SERIAL=deep", "CONT=inner",
+                              "[WORLDITEM 0e]", "SERIAL=c", "CONT=bag",
+                              "[WORLDCHAR 03]", "SERIAL=p2", "ACCOUNT=b"}));
+  // The item read before its owner lies among the unowned items.
+  EXPECT_EQ(out.world, (Lines{"[WORLDCHAR 02]", "SERIAL=n",
+                              "[WORLDITEM 0f]", "SERIAL=npcitem", "CONT=n",
+                              "[WORLDITEM 01]", "SERIAL=x",
+                              "[WORLDITEM 02]", "SERIAL=y",
+                              "[WORLDITEM 03]", "SERIAL=z", "CONT=p2"}));
+}
+
+// A save of `chars` NPCs, or of `unowned` loose items.
+std::string ManyChars(int chars) {
+  Lines save;
+  for (int i = 0; i < chars; ++i) save.insert(save.end(), {"[WORLDCHAR 01]", "SERIAL=" + std::to_string(i)});
+  return Crlf(save);
+}
+std::string ManyItems(int items) {
+  Lines save;
+  for (int i = 0; i < items; ++i) save.insert(save.end(), {"[WORLDITEM 01]", "SERIAL=" + std::to_string(i)});
+  return Crlf(save);
+}
+
+std::vector<int> Halves(int n) {
+  std::vector<int> v;
+  for (int i = 1; i <= n; ++i) v.push_back(i / 2);
+  return v;
+}
+
+TEST(WriteGauge, CharacterWalkAndUnownedItemsMoveTheGaugeByTheirDivisors) {
+  World w;
+  RecordingHost host;
+  Analyse(w, host, ManyChars(250));
+  host.ClearEvents();
+  WriteBodies(w, host);
+  EXPECT_EQ(host.ProgressValues(), Halves(250)) << "up to 125: shown full";
+
+  Analyse(w, host, ManyItems(250));
+  host.ClearEvents();
+  WriteBodies(w, host);
+  EXPECT_EQ(host.ProgressValues(), Halves(250));
+
+  // A second walk counts from 0 again.
+  host.ClearEvents();
+  WriteBodies(w, host);
+  EXPECT_EQ(host.ProgressValues(), Halves(250));
+
+  Analyse(w, host, ManyChars(99) + ManyItems(99));
+  host.ClearEvents();
+  WriteBodies(w, host);
+  EXPECT_TRUE(host.ProgressValues().empty());
+}
+
+TEST(WriteGauge, ItemsInsideOthersAndCharactersItemsAreNotCounted) {
+  Lines save = {"[WORLDCHAR 01]", "SERIAL=c", "ACCOUNT=a"};
+  for (int i = 0; i < 150; ++i)
+    save.insert(save.end(), {"[WORLDITEM 01]", "SERIAL=k" + std::to_string(i), "CONT=c"});
+  for (int i = 0; i < 100; ++i) save.insert(save.end(), {"[WORLDITEM 01]", "SERIAL=" + std::to_string(i)});
+  for (int i = 0; i < 150; ++i)
+    save.insert(save.end(), {"[WORLDITEM 01]", "SERIAL=i" + std::to_string(i), "CONT=0"});
+  World w;
+  RecordingHost host;
+  Analyse(w, host, Crlf(save));
+  ASSERT_EQ(w.UnownedPerPercent, 1);
+  host.ClearEvents();
+  WriteBodies(w, host);
+  std::vector<int> expected;
+  for (int i = 1; i <= 100; ++i) expected.push_back(i);
+  EXPECT_EQ(host.ProgressValues(), expected);
+}
+
+TEST(WriteItems, AllItemWalksShareOnePumpCountdown) {
+  World w;
+  RecordingHost host;
+  host.position = 2;
+  const std::string save = Crlf({"[WORLDITEM 01]", "SERIAL=1", "[WORLDITEM 01]", "SERIAL=a",
+                                 "CONT=1", "[WORLDITEM 01]", "SERIAL=2", "[WORLDITEM 01]",
+                                 "SERIAL=b", "CONT=2"});
+  Analyse(w, host, save);
+  MemoryLineSink chars, world;
+  w.CharLines = &chars;
+  w.WorldLines = &world;
+  auto pumps_during = [&](RecordId list) {
+    host.ClearEvents();
+    WriteItems(w, host, list, kWorldFile, false);
+    return host.Only("pump").size();
+  };
+  // A walk of two items, then one of four: the countdown runs on across the
+  // calls, so pumps fall on items 1 and 4 of the six; a walk with its own
+  // countdown would pump twice in the second call.
+  const RecordId first = w.UnownedItems;  // the second container, read last
+  const RecordId second = w.Items[first].Next;
+  EXPECT_EQ(pumps_during(second), 1u);
+  EXPECT_EQ(pumps_during(first), 1u);
+  EXPECT_EQ(pumps_during(kNone), 0u) << "an empty list pumps nothing";
+  const std::string first_container = Crlf({"[WORLDITEM 01]", "SERIAL=1", "[WORLDITEM 01]",
+                                            "SERIAL=a", "CONT=1"});
+  EXPECT_EQ(world.Bytes(), first_container + save);
+  w.CharLines = w.WorldLines = nullptr;
+}
+
+TEST(WriteChars, PumpsOncePerCharacterWhateverItHolds) {
+  World w;
+  RecordingHost host;
+  host.position = 1;
+  Lines save;
+  for (int i = 0; i < 120; ++i) save.insert(save.end(), {"[WORLDCHAR 01]", "SERIAL=" + std::to_string(i)});
+  Analyse(w, host, Crlf(save));
+  host.ClearEvents();
+  WriteBodies(w, host);
+  EXPECT_EQ(host.PumpTurns().size(), 60u);
+  EXPECT_EQ(host.PumpTurns()[1], 3);
+}
+
+}  // namespace
+}  // namespace orv::testing
