@@ -1,0 +1,329 @@
+// The clean-up passes, each run on an analysed save and judged by what the
+// writers then write.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "passes/passes.h"
+#include "tests/test_util.h"
+
+namespace orv::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class PassTest : public ::testing::Test {
+ protected:
+  void Load(const Lines& save) {
+    Analyse(w, host, Crlf(save));
+    host.ClearEvents();
+  }
+  Bodies Out() { return WriteBodies(w, host); }
+
+  World w;
+  RecordingHost host;
+};
+
+Lines Player(const std::string& serial, const Lines& body = {}) {
+  Lines l = {"[WORLDCHAR 01]", "SERIAL=" + serial, "ACCOUNT=a"};
+  l.insert(l.end(), body.begin(), body.end());
+  return l;
+}
+Lines Npc(const std::string& serial, const Lines& body = {}) {
+  Lines l = {"[WORLDCHAR 01]", "SERIAL=" + serial};
+  l.insert(l.end(), body.begin(), body.end());
+  return l;
+}
+Lines Item(const std::string& id, const std::string& serial, const std::string& cont,
+           const Lines& body = {}) {
+  Lines l = {"[WORLDITEM " + id + "]", "SERIAL=" + serial};
+  if (!cont.empty()) l.push_back("CONT=" + cont);
+  l.insert(l.end(), body.begin(), body.end());
+  return l;
+}
+Lines Save(std::initializer_list<Lines> sections) {
+  Lines all;
+  for (const Lines& s : sections) all.insert(all.end(), s.begin(), s.end());
+  all.push_back("[EOF]");
+  return all;
+}
+// The lines of `file` that begin with `prefix`.
+Lines Grep(const Lines& file, const std::string& prefix) {
+  Lines out;
+  for (const auto& l : file)
+    if (l.compare(0, prefix.size(), prefix) == 0) out.push_back(l);
+  return out;
+}
+std::vector<int> OneTo(int n) {
+  std::vector<int> v;
+  for (int i = 1; i <= n; ++i) v.push_back(i);
+  return v;
+}
+
+// ---- moving characters
+
+TEST_F(PassTest, MoveCharsHandsPositionsOutInFileOrderAndWraps) {
+  Load(Save({Player("1", {"P=0,0,0"}), Npc("n", {"P=9,9,9"}), Player("2", {"P=0,0,0"}),
+             Player("nopos", {"p=1,1,1", "X=P="}), Player("3", {"  P=0,0,0", "P=7,7,7"}),
+             Player("4", {"P=0,0,0"}), Player("5", {"P=0,0,0"})}));
+  host.positions = LineList{"1,1,1", " 2,2,2 ", "3,3,3"};
+  MoveChars(w, host);
+  const Bodies out = Out();
+  EXPECT_EQ(Grep(out.chars, "P="),
+            (Lines{"P=1,1,1", "P= 2,2,2 ", "P=3,3,3", "P=7,7,7", "P=1,1,1", "P= 2,2,2 "}));
+  EXPECT_EQ(Grep(out.chars, "p="), Lines{"p=1,1,1"});
+  EXPECT_EQ(Grep(out.world, "P="), Lines{"P=9,9,9"}) << "NPCs keep theirs and use none";
+
+  // Every run starts again at the top of the list.
+  Load(Save({Player("1", {"P=0,0,0"})}));
+  MoveChars(w, host);
+  EXPECT_EQ(Grep(Out().chars, "P="), Lines{"P=1,1,1"});
+}
+
+TEST_F(PassTest, MoveCharsWithAnEmptyListMovesNobody) {
+  Load(Save({Player("1", {"P=0,0,0"})}));
+  MoveChars(w, host);
+  EXPECT_EQ(Grep(Out().chars, "P="), Lines{"P=0,0,0"});
+}
+
+TEST_F(PassTest, MoveCharsCountsEveryCharacterOnTheGauge) {
+  Lines save;
+  for (int i = 0; i < 150; ++i) {
+    const Lines c = i % 3 ? Npc(std::to_string(i)) : Player(std::to_string(i), {"P=1"});
+    save.insert(save.end(), c.begin(), c.end());
+  }
+  Load(save);
+  host.positions = LineList{"2"};
+  MoveChars(w, host);
+  EXPECT_EQ(host.ProgressValues(), OneTo(150));
+}
+
+// ---- shrinking pets
+
+const Lines kShrunkRex = {"[WORLDITEM 0186b]", "SERIAL=pet", "NAME=Rex (shrinked by Pellacord)",
+                          "ATTR=020", "TYPE=37", "MORE1=0e1", "MORE2=0f5f", "CONT=bp",
+                          "P=95,131,0", ""};
+
+Lines PetOf(const std::string& serial, const std::string& link, const Lines& body = {"NAME=Rex"}) {
+  Lines pet = {"[WORLDCHAR e1]", "SERIAL=" + serial};
+  pet.insert(pet.end(), body.begin(), body.end());
+  const Lines memory = Item("2007", serial + "m", serial, {"LINK=" + link});
+  pet.insert(pet.end(), memory.begin(), memory.end());
+  return pet;
+}
+
+TEST_F(PassTest, ShrinkPetsPutsTheTenLinesAfterTheContainersOtherContents) {
+  Load(Save({Player("o"), Item("09b2", "bp", "o"), Item("0a", "gold", "bp"), PetOf("pet", "o")}));
+  ShrinkPets(w, host);
+  Lines expected = Player("o");
+  for (const Lines& part : {Item("09b2", "bp", "o"), Item("0a", "gold", "bp"), kShrunkRex})
+    expected.insert(expected.end(), part.begin(), part.end());
+  EXPECT_EQ(Out().chars, expected);
+}
+
+TEST_F(PassTest, ShrinkPetsTriesOnlyTheFirstMemoryObjectOfAPet) {
+  // The memory object read last comes first: it links nowhere, so the pet
+  // gets no item although the earlier one leads to the owner.
+  Load(Save({Player("o"), Item("09b2", "bp", "o"), PetOf("pet", "o"),
+             Item("2007", "m2", "pet", {"LINK=nobody"})}));
+  ShrinkPets(w, host);
+  EXPECT_TRUE(Grep(Out().chars, "[WORLDITEM 0186b]").empty());
+}
+
+TEST_F(PassTest, ShrinkPetsFindsNoPetOrNoContainer) {
+  const Lines owner_and_bag = Save({Player("o"), Item("09b2", "bp", "o")});
+  auto shrunk_items = [&](const Lines& extra) {
+    Lines save(owner_and_bag.begin(), owner_and_bag.end() - 1);
+    save.insert(save.end(), extra.begin(), extra.end());
+    Load(save);
+    ShrinkPets(w, host);
+    const Bodies out = Out();
+    return Grep(out.chars, "[WORLDITEM 0186b]").size() + Grep(out.world, "[WORLDITEM 0186b]").size();
+  };
+  Lines player_pet = PetOf("pp", "o");
+  player_pet.insert(player_pet.begin() + 2, "ACCOUNT=x");
+  EXPECT_EQ(shrunk_items(player_pet), 0u) << "a player is never a pet";
+  EXPECT_EQ(shrunk_items(Save({Npc("n"), Item("0b", "box", "n"),
+                               Item("2007", "m", "box", {"LINK=o"})})), 0u)
+      << "memory object inside a container";
+  EXPECT_EQ(shrunk_items(PetOf("p", "bp")), 0u) << "link names an item";
+  EXPECT_EQ(shrunk_items(PetOf("p", "")), 0u) << "empty link";
+  EXPECT_EQ(shrunk_items(Save({Player("o2"), Item("0c", "c", "o2"), Item("09b2", "nested", "c"),
+                               PetOf("p", "o2")})), 0u)
+      << "the owner's only 09b2 container is nested";
+  EXPECT_EQ(shrunk_items(PetOf("p", "o")), 1u);
+}
+
+TEST_F(PassTest, ShrinkPetsUsesTheOwnersLastReadContainerAndKeepsPetsInOrder) {
+  Load(Save({Player("o"), Item("09b2", "first", "o"), Item("09b2", "bp", "o"),
+             PetOf("pet", "o"), PetOf("cat", "o", {}),
+             PetOf("dog", "o", {"NAME=" + std::string(40, 'd')})}));
+  ShrinkPets(w, host);
+  const Lines chars = Out().chars;
+  EXPECT_EQ(Grep(chars, "CONT="), (Lines{"CONT=o", "CONT=o", "CONT=bp", "CONT=bp", "CONT=bp"}));
+  EXPECT_EQ(Grep(chars, "NAME="),
+            (Lines{"NAME=Rex (shrinked by Pellacord)", "NAME=NAMELESS (shrinked by Pellacord)",
+                   "NAME=" + std::string(30, 'd') + " (shrinked by Pellacord)"}));
+}
+
+TEST_F(PassTest, ShrunkPetOfAnNpcOwnerGoesToTheWorldFileAndNoIllegalEntryMatchesIt) {
+  Load(Save({Npc("o"), Item("09b2", "bp", "o"), PetOf("pet", "o")}));
+  ShrinkPets(w, host);
+  host.illegal = LineList{"0186b", "", "0186b]"};
+  DeleteIllegalItems(w, host);
+  EXPECT_EQ(Grep(Out().world, "[WORLDITEM 0186b]").size(), 1u);
+  DeleteNpcs(w, host);
+  EXPECT_TRUE(Out().world.empty()) << "the owner takes the item with it";
+}
+
+// ---- deleting NPCs
+
+TEST_F(PassTest, DeleteNpcsDestroysWhatTheyHoldAtEveryDepth) {
+  Load(Save({Item("0f", "early", "n"), Npc("n", {"NAME=guard"}), Item("0a", "bag", "n"),
+             Item("0b", "box", "bag"), Item("0c", "coin", "box"), Player("p"),
+             Item("0d", "mine", "p")}));
+  DeleteNpcs(w, host);
+  const Bodies out = Out();
+  Lines chars = Player("p");
+  const Lines mine = Item("0d", "mine", "p");
+  chars.insert(chars.end(), mine.begin(), mine.end());
+  EXPECT_EQ(out.chars, chars);
+  EXPECT_EQ(out.world, Item("0f", "early", "n")) << "read before its NPC: unowned, kept";
+  DeleteNpcs(w, host);
+  EXPECT_EQ(Out().world, out.world) << "a second pass changes nothing";
+}
+
+TEST_F(PassTest, DeleteNpcsGaugeAndPumpWithNoOrManyCharacters) {
+  Load(Save({}));
+  DeleteNpcs(w, host);
+  EXPECT_TRUE(host.events.empty());
+
+  Lines save;
+  for (int i = 0; i < 250; ++i) {
+    const Lines c = Npc(std::to_string(i));
+    save.insert(save.end(), c.begin(), c.end());
+  }
+  Load(save);
+  DeleteNpcs(w, host);
+  std::vector<int> halves;
+  for (int i = 1; i <= 250; ++i) halves.push_back(i / 2);
+  EXPECT_EQ(host.ProgressValues(), halves);
+  EXPECT_EQ(host.PumpTurns(), (std::vector<int>{1}));
+}
+
+// ---- deleting respawn points
+
+TEST_F(PassTest, DeleteRespawnPointsRemovesOnlyUnownedTypes69And34) {
+  Load(Save({Npc("n"), Item("01", "a", "n", {"TYPE=34"}), Item("02", "b", "", {"TYPE=69"}),
+             Item("03", "inside", "b"), Item("04", "c", "", {"TYPE=069"}),
+             Item("05", "d", "", {"TYPE=69 "}), Item("06", "e", "", {"TYPE=34"}),
+             Item("07", "f", "", {"TYPE=3", "TYPE=34"})}));
+  DeleteRespawnPoints(w, host);
+  const Bodies out = Out();
+  EXPECT_EQ(Grep(out.world, "SERIAL="),
+            (Lines{"SERIAL=n", "SERIAL=a", "SERIAL=inside", "SERIAL=c", "SERIAL=d"}));
+  EXPECT_EQ(host.Only("status:"), Lines{"deleting memory objects linked to spawn points"});
+}
+
+TEST_F(PassTest, DeleteRespawnPointsTakesNpcsMemoryObjectsOfSpawnPointsOnly) {
+  const Lines save = Save({
+      Player("p"), Item("2007", "m5", "p", {"LINK=s34"}), Item("0c", "held34", "p", {"TYPE=34"}),
+      Item("0a", "s34", "", {"TYPE=34"}), Item("0b", "s69", "", {"TYPE=69"}),
+      Npc("n"), Item("2007", "m1", "n", {"LINK=s34"}), Item("2007", "m2", "n", {"LINK=s69"}),
+      Item("2007", "m3", "n", {"LINK=held34"}), Item("0d", "box", "n"),
+      Item("2007", "m4", "box", {"LINK=s34"})});
+  Load(save);
+  DeleteRespawnPoints(w, host);
+  Bodies out = Out();
+  EXPECT_EQ(Grep(out.world, "SERIAL=m"), (Lines{"SERIAL=m2", "SERIAL=m3", "SERIAL=m4"}));
+  EXPECT_EQ(Grep(out.chars, "SERIAL=m"), Lines{"SERIAL=m5"});
+
+  // A later run never matches the spawn points of an earlier one.
+  Load(Save({Npc("n"), Item("2007", "m1", "n", {"LINK=s34"})}));
+  DeleteRespawnPoints(w, host);
+  EXPECT_EQ(Grep(Out().world, "SERIAL=m"), Lines{"SERIAL=m1"});
+}
+
+TEST_F(PassTest, DeleteRespawnPointsFindsNothingLeftAfterNpcsAreGone) {
+  Load(Save({Item("0a", "s34", "", {"TYPE=34"}), Npc("n"), Item("2007", "m1", "n", {"LINK=s34"})}));
+  DeleteNpcs(w, host);
+  host.ClearEvents();
+  DeleteRespawnPoints(w, host);
+  EXPECT_EQ(host.Only("pump").size(), 1u) << "both phases still walk";
+  EXPECT_TRUE(Out().world.empty());
+}
+
+TEST_F(PassTest, DeleteRespawnPointsRestartsTheGaugeButNotThePumpBetweenPhases) {
+  Lines save;
+  for (int i = 0; i < 150; ++i) {
+    const Lines c = Npc("c" + std::to_string(i));
+    save.insert(save.end(), c.begin(), c.end());
+  }
+  for (int i = 0; i < 150; ++i) {
+    const Lines it = Item("01", "i" + std::to_string(i), "", {"TYPE=34"});
+    save.insert(save.end(), it.begin(), it.end());
+  }
+  Load(save);
+  host.position = 2;
+  DeleteRespawnPoints(w, host);
+  std::vector<int> expected = OneTo(150);
+  const std::vector<int> again = OneTo(150);
+  expected.insert(expected.end(), again.begin(), again.end());
+  EXPECT_EQ(host.ProgressValues(), expected);
+  // 300 turns, one pump every third: a countdown started afresh for the
+  // characters would pump 101 times.
+  EXPECT_EQ(host.Only("pump").size(), 100u);
+}
+
+// ---- deleting illegal items
+
+TEST_F(PassTest, DeleteIllegalItemsRemovesListedKindsWithTheirContents) {
+  const Lines save = Save({
+      Player("p"), Item("0a", "bag", "p"), Item("0bad", "badbag", "bag"), Item("0c", "x", "badbag"),
+      Item("0d", "y", "bag"), Npc("n"), Item("0bad", "npcs", "n"),
+      Item("0bad", "loose", ""), Item("0c", "kept", "loose"), Item("0e", "z", "")});
+  Load(save);
+  host.illegal = LineList{"0bad"};
+  DeleteIllegalItems(w, host);
+  const Bodies out = Out();
+  EXPECT_EQ(Grep(out.chars, "SERIAL="), (Lines{"SERIAL=p", "SERIAL=bag", "SERIAL=y"}));
+  EXPECT_EQ(Grep(out.world, "SERIAL="), (Lines{"SERIAL=n", "SERIAL=z"}));
+}
+
+TEST_F(PassTest, DeleteIllegalItemsComparesEntriesVerbatim) {
+  Load(Save({Item("bad", "a", ""), Item("0Bad", "b", ""), Item("0bad", "c", "")}));
+  host.illegal = LineList{"bad", "0BAD", "0bad ", "0bad]", " 0bad", ""};
+  DeleteIllegalItems(w, host);
+  EXPECT_EQ(Grep(Out().world, "[WORLDITEM"),
+            (Lines{"[WORLDITEM 0bad]", "[WORLDITEM 0Bad]", "[WORLDITEM 0bad]"}));
+}
+
+TEST_F(PassTest, DeleteIllegalItemsVisitsEveryItemStillThere) {
+  // 150 items, a listed container holding 49 of them: 101 are visited,
+  // and the gauge climbs from 0 again on a second run.
+  Lines save = Item("0bad", "bag", "");
+  for (int i = 0; i < 49; ++i) {
+    const Lines it = Item("01", "in" + std::to_string(i), "bag");
+    save.insert(save.end(), it.begin(), it.end());
+  }
+  for (int i = 0; i < 100; ++i) {
+    const Lines it = Item("01", "out" + std::to_string(i), "");
+    save.insert(save.end(), it.begin(), it.end());
+  }
+  for (int run = 0; run < 2; ++run) {
+    Load(save);
+    host.illegal = LineList{"0bad"};
+    DeleteIllegalItems(w, host);
+    EXPECT_EQ(host.ProgressValues(), OneTo(101));
+  }
+  host.illegal = LineList{};
+  Load(save);
+  DeleteIllegalItems(w, host);
+  EXPECT_EQ(host.ProgressValues(), OneTo(150)) << "an empty list still walks every item";
+  EXPECT_EQ(Grep(Out().world, "[WORLDITEM").size(), 150u);
+}
+
+}  // namespace
+}  // namespace orv::testing
