@@ -97,4 +97,13 @@ Bodies RoundTrip(std::string_view source, bool delete_npcs_checked) {
   return WriteBodies(w, host);
 }
 
+FileRun::FileRun(std::string_view save) {
+  host.source = dir.File("world.scp");
+  host.world_file = dir.File("out-world.scp");
+  host.char_file = dir.File("out-chars.scp");
+  WriteFile(host.source, save);
+}
+
+RunResult FileRun::Run() { return RunConversion(w, host); }
+
 }  // namespace orv::testing

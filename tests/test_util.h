@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/run.h"
 #include "engine/world.h"
 #include "tests/recording_host.h"
 
@@ -60,6 +61,19 @@ BodyBytes WriteBodyBytes(World& w, RecordingHost& host);
 // Analyses `source` and writes it back with no pass: the quickest way to see
 // what the reader keeps of a save.
 Bodies RoundTrip(std::string_view source, bool delete_npcs_checked = false);
+
+// A whole run on files: the source is written into a fresh folder, the
+// targets lie beside it.
+struct FileRun {
+  explicit FileRun(std::string_view save);
+  RunResult Run();
+  std::string Chars() const { return ReadFile(host.char_file); }
+  std::string WorldFile() const { return ReadFile(host.world_file); }
+
+  TempDir dir;
+  World w;
+  RecordingHost host;
+};
 
 }  // namespace orv::testing
 
