@@ -64,7 +64,7 @@ class RecordArena {
     // The first chunk is kept for the next run: small worlds then cost no
     // fresh memory at all.
     for (std::size_t i = 1; i < chunks_.size(); ++i) platform::FreeBulk(chunks_[i], kChunkBytes);
-    if (chunks_.size() > 1) chunks_.resize(1);
+    if (chunks_.size() > 1) chunks_.erase(chunks_.begin() + 1, chunks_.end());
     size_ = 0;
   }
 
