@@ -1,0 +1,58 @@
+// orvantor-gui: the desktop window.
+
+#include <exception>
+
+#include <QApplication>
+#include <QIcon>
+#include <QMessageBox>
+
+#include "ui/Unit1.h"
+#include "ui/qt_window_services.h"
+
+namespace {
+
+// The application object. An error that escapes an event handler is shown
+// in a message box with its text, under the application title, and the
+// message loop goes on: the window must never vanish with the user's
+// settings because one handler failed.
+class TApplication final : public QApplication {
+ public:
+  using QApplication::QApplication;
+
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+      ShowException(e.what());
+    } catch (...) {
+      ShowException("unknown error");
+    }
+    return false;
+  }
+
+  static void ShowException(const char* text) {
+    QMessageBox::critical(nullptr, QString::fromLatin1(ApplicationTitle),
+                          QString::fromLocal8Bit(text));
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The stores exist before the window and outlive it.
+  orv::World& stores = ProgramStores();
+  TApplication app(argc, argv);
+  QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+  try {
+    orv::ui::QtWindowServices services;
+    TForm1 form(stores, services);
+    QApplication::setWindowIcon(form.windowIcon());
+    Form1 = &form;
+    form.show();
+    TApplication::exec();
+    Form1 = nullptr;
+  } catch (const std::exception& e) {
+    TApplication::ShowException(e.what());
+  }
+  return 0;
+}
