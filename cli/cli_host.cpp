@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "platform/file_system.h"
 #include "platform/power_off.h"
 
@@ -67,7 +69,11 @@ void CliHost::ClearBar() {
 
 int CliHost::MessageBox(std::string_view text, std::string_view, int) {
   ClearBar();
-  std::fprintf(err_, "%.*s\n", static_cast<int>(text.size()), text.data());
+  // A box may hold several lines; on a terminal and in logs a failure reads
+  // best as one line.
+  std::string line(text);
+  std::replace(line.begin(), line.end(), '\n', ';');
+  std::fprintf(err_, "%s\n", line.c_str());
   std::fflush(err_);
   return kIdOk;
 }
