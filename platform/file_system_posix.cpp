@@ -117,6 +117,11 @@ std::unique_ptr<FileBytes> OpenWholeFile(const std::string& path) {
 }
 
 AtomicFileWriter::AtomicFileWriter(const std::string& target) : target_(ResolveTarget(target)) {
+  // The rename at Commit could never replace a folder. Saying so now, before
+  // anything is written, keeps a run from replacing one target and then
+  // failing on the other.
+  struct stat st;
+  if (::stat(target_.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) Fail("cannot write", target, EISDIR);
   std::filesystem::path p(target_);
   std::string dir = p.parent_path().string();
   std::string base = p.filename().string();
