@@ -160,8 +160,8 @@ void ExpectFailedCleanly(FileRun& run, const std::string& old_chars, const std::
   EXPECT_TRUE(run.host.Only("status:ready").empty());
   EXPECT_EQ(run.host.Only("enable:").back(), "Memo5=0") << "unlocked at the end";
   EXPECT_EQ(run.host.ProgressValues().back(), 0);
-  if (std::filesystem::exists(run.host.char_file)) EXPECT_EQ(run.Chars(), old_chars);
-  if (std::filesystem::exists(run.host.world_file)) EXPECT_EQ(run.WorldFile(), old_world);
+  if (std::filesystem::is_regular_file(run.host.char_file)) EXPECT_EQ(run.Chars(), old_chars);
+  if (std::filesystem::is_regular_file(run.host.world_file)) EXPECT_EQ(run.WorldFile(), old_world);
 }
 
 TEST(Run, AnUnreadableSourceLeavesTheTargetsAlone) {
@@ -183,6 +183,15 @@ TEST(Run, AnUnwritableTargetFolderLeavesTheOtherTargetAlone) {
     ExpectFailedCleanly(run, "old chars", "old world");
     EXPECT_EQ(run.dir.Names(), (Lines{"out-chars.scp", "out-world.scp", "world.scp"}));
   }
+}
+
+TEST(Run, ATargetThatIsAFolderFailsBeforeTheOtherIsReplaced) {
+  FileRun run(kSave);
+  WriteFile(run.host.char_file, "old chars");
+  std::filesystem::create_directory(run.host.world_file);
+  ExpectFailedCleanly(run, "old chars", "");
+  EXPECT_EQ(run.Chars(), "old chars");
+  EXPECT_EQ(run.dir.Names(), (Lines{"out-chars.scp", "out-world.scp", "world.scp"}));
 }
 
 TEST(Run, ACancelledRunLeavesTheTargetsAlone) {
