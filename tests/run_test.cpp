@@ -160,8 +160,12 @@ void ExpectFailedCleanly(FileRun& run, const std::string& old_chars, const std::
   EXPECT_TRUE(run.host.Only("status:ready").empty());
   EXPECT_EQ(run.host.Only("enable:").back(), "Memo5=0") << "unlocked at the end";
   EXPECT_EQ(run.host.ProgressValues().back(), 0);
-  if (std::filesystem::is_regular_file(run.host.char_file)) EXPECT_EQ(run.Chars(), old_chars);
-  if (std::filesystem::is_regular_file(run.host.world_file)) EXPECT_EQ(run.WorldFile(), old_world);
+  if (std::filesystem::is_regular_file(run.host.char_file)) {
+    EXPECT_EQ(run.Chars(), old_chars);
+  }
+  if (std::filesystem::is_regular_file(run.host.world_file)) {
+    EXPECT_EQ(run.WorldFile(), old_world);
+  }
 }
 
 TEST(Run, AnUnreadableSourceLeavesTheTargetsAlone) {

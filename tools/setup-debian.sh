@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libcli11-dev libsystemd-dev time)
 if [[ "${ORVANTOR_WITH_QT:-ON}" != "OFF" ]]; then
-  packages+=(qt6-base-dev xvfb xauth)
+  packages+=(qt6-base-dev xvfb xauth fonts-liberation)
 fi
 if [[ "${ORVANTOR_WITH_FUZZ:-OFF}" == "ON" ]]; then
   packages+=(clang-14 libclang-rt-14-dev)

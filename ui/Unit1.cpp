@@ -108,15 +108,15 @@ TForm1::TForm1(orv::World& world, orv::ui::WindowServices& services, QWidget* pa
   setAutoFillBackground(true);
   setWindowIcon(QIcon(QStringLiteral(":/orvantor/images/orvantor.xpm")));
 
-  OpenDialog1.spec = {"OpenDialog1", "Select the worldfile you wish to convert",
+  OpenDialog1.setup = {"OpenDialog1", "Select the worldfile you wish to convert",
                       "Kelmarch Worldfile (*.scp)|*.scp", ""};
-  SaveDialog4.spec = {"SaveDialog4", "save to worldfile", "Kelmarch Worldfile (*.scp)|*.scp",
+  SaveDialog4.setup = {"SaveDialog4", "save to worldfile", "Kelmarch Worldfile (*.scp)|*.scp",
                       "scp"};
-  SaveDialog3.spec = {"SaveDialog3", "save to charfile:", "Kelmarch Charfile (*.scp)|*.scp", "scp"};
-  OpenDialog2.spec = {"OpenDialog2", "", "", ""};
-  SaveDialog1.spec = {"SaveDialog1", "", "Kelmarch charfile (*.scp)|*.scp", "scp"};
-  OpenDialog3.spec = {"OpenDialog3", "", "", ""};
-  SaveDialog2.spec = {"SaveDialog2", "", "Kelmarch worldfile (*.scp)|*.scp", "scp"};
+  SaveDialog3.setup = {"SaveDialog3", "save to charfile:", "Kelmarch Charfile (*.scp)|*.scp", "scp"};
+  OpenDialog2.setup = {"OpenDialog2", "", "", ""};
+  SaveDialog1.setup = {"SaveDialog1", "", "Kelmarch charfile (*.scp)|*.scp", "scp"};
+  OpenDialog3.setup = {"OpenDialog3", "", "", ""};
+  SaveDialog2.setup = {"SaveDialog2", "", "Kelmarch worldfile (*.scp)|*.scp", "scp"};
 
   CreateControls();
   FitFontToLayout();

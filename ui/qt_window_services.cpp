@@ -41,15 +41,15 @@ namespace {
 bool RunFileDialog(QWidget* owner, const FileDialog& dialog, QFileDialog::AcceptMode mode,
                    std::string& chosen) {
   QFileDialog box(owner);
-  box.setObjectName(QString::fromStdString(dialog.spec.name));
+  box.setObjectName(QString::fromStdString(dialog.setup.name));
   box.setAcceptMode(mode);
   // The window checks existence and asks about overwriting itself.
   box.setFileMode(QFileDialog::AnyFile);
   box.setOption(QFileDialog::DontConfirmOverwrite, true);
-  if (!dialog.spec.title.empty()) box.setWindowTitle(QString::fromLatin1(dialog.spec.title));
-  if (!dialog.spec.filter.empty()) box.setNameFilter(QtFilter(dialog.spec.filter));
-  if (!dialog.spec.default_ext.empty())
-    box.setDefaultSuffix(QString::fromLatin1(dialog.spec.default_ext));
+  if (!dialog.setup.title.empty()) box.setWindowTitle(QString::fromLatin1(dialog.setup.title));
+  if (!dialog.setup.filter.empty()) box.setNameFilter(QtFilter(dialog.setup.filter));
+  if (!dialog.setup.default_ext.empty())
+    box.setDefaultSuffix(QString::fromLatin1(dialog.setup.default_ext));
   if (!dialog.FileName.empty()) box.selectFile(QFile::decodeName(dialog.FileName.c_str()));
   if (box.exec() != QDialog::Accepted) return false;
   const QStringList files = box.selectedFiles();

@@ -28,7 +28,7 @@ struct FileDialogSpec {
 // it, or set by the window (emptied when a target is refused). A run reads
 // the paths from here, not from the text boxes.
 struct FileDialog {
-  FileDialogSpec spec;
+  FileDialogSpec setup;
   std::string FileName;
 };
 

@@ -12,7 +12,7 @@ std::vector<std::string> ScriptedServices::CallsOf(const std::string& prefix) co
 
 bool ScriptedServices::Dialog(const char* kind, const orv::ui::FileDialog& dialog,
                               std::string& chosen) {
-  calls.push_back(std::string(kind) + " " + dialog.spec.name);
+  calls.push_back(std::string(kind) + " " + dialog.setup.name);
   if (dialog_answers.empty()) return false;
   std::optional<std::string> answer = dialog_answers.front();
   dialog_answers.pop_front();
