@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -54,6 +55,11 @@ int RunConvert(orv::cli::ConvertOptions& o, const std::string& move_list,
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(SIGXFSZ)
+  // Past a file-size limit a write should fail with an error we report and
+  // clean up after, not kill the process with the temporary file left.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   CLI::App app{"ORVANTOR: converts an ORV world save (.scp) into the character file and the world "
                "file that VANTOR expects, cleaning the world on the way.",
                "orvantor"};

@@ -1,0 +1,97 @@
+// Failures around a run: the disk fills up while saving, memory runs out on
+// a giant save. Each must end with exit status 1 and one clear line, both
+// existing targets unchanged, no temporary file left and the source as it
+// was. The limits are set on the command line's process with prlimit.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "tests/test_util.h"
+
+namespace orv::testing {
+namespace {
+
+struct Exit {
+  int code = -1;
+  std::string err;
+};
+
+Exit RunLimited(const std::string& limit, const TempDir& dir, const std::string& source) {
+  const std::string err_file = dir.File("stderr.txt");
+  const std::string command = "prlimit " + limit + " '" + std::string(ORVANTOR_CLI) +
+                              "' convert '" + source + "' --world-file '" + dir.File("world.scp") +
+                              "' --char-file '" + dir.File("chars.scp") + "' -q >/dev/null 2>'" +
+                              err_file + "'";
+  const int status = std::system(command.c_str());
+  Exit e;
+  e.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  e.err = ReadFile(err_file);
+  std::remove(err_file.c_str());
+  return e;
+}
+
+std::string BigSave(std::size_t items) {
+  std::string save = "TITLE=ORV\r\n";
+  save.reserve(items * 40);
+  for (std::size_t i = 0; i < items; ++i)
+    save += "[WORLDITEM 0eed]\r\nSERIAL=" + std::to_string(i) + "\r\nCOLOR=455\r\n";
+  save += "[EOF]\r\n";
+  return save;
+}
+
+void ExpectNothingLost(const TempDir& dir, const std::string& source, const std::string& save,
+                       const Exit& e) {
+  EXPECT_EQ(e.code, 1) << e.err;
+  EXPECT_EQ(std::count(e.err.begin(), e.err.end(), '\n'), 1) << e.err;
+  EXPECT_EQ(ReadFile(dir.File("world.scp")), "old world\r\n");
+  EXPECT_EQ(ReadFile(dir.File("chars.scp")), "old chars\r\n");
+  EXPECT_EQ(ReadFile(source), save);
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"chars.scp", "source.scp", "world.scp"}));
+}
+
+TEST(Faults, TheDiskFillingUpWhileSavingLosesNothing) {
+  TempDir dir;
+  const std::string source = dir.File("source.scp");
+  const std::string save = BigSave(50000);
+  WriteFile(source, save);
+  WriteFile(dir.File("world.scp"), "old world\r\n");
+  WriteFile(dir.File("chars.scp"), "old chars\r\n");
+  // Files may grow to 64 KiB: the world file's temporary copy hits the
+  // limit half way.
+  const Exit e = RunLimited("--fsize=65536", dir, source);
+  ExpectNothingLost(dir, source, save, e);
+  EXPECT_NE(e.err.find("cannot write"), std::string::npos) << e.err;
+}
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ORVANTOR_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define ORVANTOR_ASAN 1
+#endif
+
+TEST(Faults, MemoryRunningOutOnAGiantSaveIsAnError) {
+#if defined(ORVANTOR_ASAN)
+  GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
+#endif
+  TempDir dir;
+  const std::string source = dir.File("source.scp");
+  const std::string save = BigSave(2000000);  // about 80 MB
+  WriteFile(source, save);
+  WriteFile(dir.File("world.scp"), "old world\r\n");
+  WriteFile(dir.File("chars.scp"), "old chars\r\n");
+  // 64 MiB of address space cannot hold the save.
+  const Exit e = RunLimited("--as=67108864", dir, source);
+  ExpectNothingLost(dir, source, save, e);
+  EXPECT_NE(e.err.find("memory"), std::string::npos) << e.err;
+}
+
+}  // namespace
+}  // namespace orv::testing
