@@ -84,6 +84,10 @@ class MemoryLineSink final : public LineSink {
 };
 
 // Writes into a temporary file that replaces the target only on Commit.
+// Full buffers are written out by a thread of the sink's own, so that the
+// copy into the file system overlaps with making the next lines; a write
+// error is rethrown in the converting thread at the next hand-over or at
+// Finish at the latest.
 class FileLineSink final : public LineSink {
  public:
   explicit FileLineSink(const std::string& target);
@@ -98,7 +102,9 @@ class FileLineSink final : public LineSink {
   void Drain(const char* data, std::size_t size) override;
 
  private:
+  struct Writer;
   std::unique_ptr<platform::AtomicFileWriter> file_;
+  std::unique_ptr<Writer> writer_;
 };
 
 }  // namespace orv
