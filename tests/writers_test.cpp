@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/line_sink.h"
+#include "passes/passes.h"
 #include "writers/char_writer.h"
 #include "writers/item_writer.h"
 #include "tests/test_util.h"
@@ -114,6 +115,14 @@ TEST(WriteGauge, CharacterWalkAndUnownedItemsMoveTheGaugeByTheirDivisors) {
   // A second walk counts from 0 again.
   host.ClearEvents();
   WriteBodies(w, host);
+  EXPECT_EQ(host.ProgressValues(), Halves(250));
+
+  // NPCs emptied by "delete NPCs" write nothing but still take their turns.
+  Analyse(w, host, ManyChars(250));
+  DeleteNpcs(w, host);
+  host.ClearEvents();
+  const Bodies emptied = WriteBodies(w, host);
+  EXPECT_TRUE(emptied.world.empty());
   EXPECT_EQ(host.ProgressValues(), Halves(250));
 
   Analyse(w, host, ManyChars(99) + ManyItems(99));
