@@ -147,6 +147,9 @@ private:
 // allows the head to be written without it now and then.
 enum Role : std::uint8_t { Leaf, Stack, Cloth, Box, Memory, Respawn, Spawn, Decor };
 
+// What a character is in the world.
+enum CharRole : std::uint8_t { PlainNpc, Pet, SpawnedNpc, Player };
+
 struct Kind {
     const char* id;
     Role role;
@@ -253,7 +256,7 @@ enum NodeType : std::uint8_t { NChar, NItem };
 struct Node {
     NodeType type;
     bool forward = false;    // written before its holder
-    bool player = false;     // characters
+    CharRole role = PlainNpc;  // characters
     std::uint8_t depth = 0;  // items: 1 when held by a character or lying loose
     const Kind* kind = nullptr;
     const CharKind* ck = nullptr;
@@ -262,7 +265,6 @@ struct Node {
     std::uint32_t serial = 0;
     std::uint32_t link = 0;  // memory objects: serial they name (0: none)
     bool link_char = false;  // memory link names a character
-    std::uint8_t role2 = 0;  // characters: 0 plain NPC, 1 pet, 2 spawned; 3 player
 };
 
 struct Stats {
@@ -384,10 +386,8 @@ private:
     void unit_player() {
         begin_unit();
         int c = add(NChar, -1);
-        Node& ch = nodes_[0];
-        ch.player = true;
-        ch.role2 = 3;
-        ch.ck = &rng_.pick(kPlayerBodies);
+        nodes_[0].role = Player;
+        nodes_[0].ck = &rng_.pick(kPlayerBodies);
         clothes(c, 2, 6);
         int pack = item(c, &kBackpack);
         fill(pack, 3, 22);
@@ -407,12 +407,13 @@ private:
     void unit_npc() {
         begin_unit();
         int c = add(NChar, -1);
+        // 12% pets of a recent player, 33% spawned by a recent spawn point.
         std::uint32_t r = rng_.below(100);
-        std::uint8_t role = 0;
-        if (r < 12 && !players_.empty()) role = 1;
-        else if (r < 45 && !spawns_.empty()) role = 2;
-        nodes_[0].role2 = role;
-        nodes_[0].ck = role == 1 ? &rng_.pick(kPetBodies) : &rng_.pick(kNpcBodies);
+        CharRole role = PlainNpc;
+        if (r < 12 && !players_.empty()) role = Pet;
+        else if (r < 45 && !spawns_.empty()) role = SpawnedNpc;
+        nodes_[0].role = role;
+        nodes_[0].ck = role == Pet ? &rng_.pick(kPetBodies) : &rng_.pick(kNpcBodies);
         if (nodes_[0].ck->human) {
             clothes(c, 2, 5);
             if (rng_.chance(2000)) {
@@ -420,15 +421,15 @@ private:
                 fill(pack, 1, 6);
             }
         }
-        if (role == 0 && rng_.chance(2000)) {
+        if (role == PlainNpc && rng_.chance(2000)) {
             int m = memory(c);
             nodes_[static_cast<std::size_t>(m)].link = recent_item();
         }
-        if (role == 2) {
+        if (role == SpawnedNpc) {
             int m = memory(c);
             nodes_[static_cast<std::size_t>(m)].link = spawns_[rng_.below(static_cast<std::uint32_t>(spawns_.size()))];
         }
-        if (role == 1) {
+        if (role == Pet) {
             // Sometimes an older memory object comes first in the file; the
             // owner's memory is read last, so it heads the NPC's item list.
             if (rng_.chance(2000)) {
@@ -445,24 +446,22 @@ private:
 
     void unit_loose() {
         begin_unit();
+        // 2% respawn points, 2% spawns, 0.35% contraband (a few of them
+        // containers), 1.65% chests with contents, the rest decoration.
         std::uint32_t r = rng_.below(10000);
-        int root;
         if (r < 200) {
-            root = item(-1, &kRespawn);
+            item(-1, &kRespawn);
         } else if (r < 400) {
-            root = item(-1, &kSpawn);
+            item(-1, &kSpawn);
         } else if (r < 430) {
-            root = item(-1, &rng_.pick(kIllegal));
+            item(-1, &rng_.pick(kIllegal));
         } else if (r < 435) {
-            root = item(-1, &rng_.pick(kIllegalBox));
-            fill(root, 1, 4);
+            fill(item(-1, &rng_.pick(kIllegalBox)), 1, 4);
         } else if (r < 600) {
-            root = item(-1, &rng_.pick(kChests));
-            fill(root, 1, 10);
+            fill(item(-1, &rng_.pick(kChests)), 1, 10);
         } else {
-            root = item(-1, &rng_.pick(kDecor));
+            item(-1, &rng_.pick(kDecor));
         }
-        (void)root;
         emit_unit();
         const Node& n = nodes_[0];
         if (n.kind->role == Spawn) {
@@ -588,15 +587,16 @@ private:
 
     void write_char(const Node& n) {
         const CharKind& ck = *n.ck;
+        const bool player = n.role == Player;
         head("[WORLDCHAR", ck.id, ck.bare);
         ++st_.chars;
-        if (n.player) ++st_.players; else ++st_.npcs;
-        if (n.role2 == 1) ++st_.pets;
-        if (n.role2 == 2) ++st_.spawned;
+        if (player) ++st_.players; else ++st_.npcs;
+        if (n.role == Pet) ++st_.pets;
+        if (n.role == SpawnedNpc) ++st_.spawned;
 
-        std::uint32_t stats = n.player ? rng_.range(16, 30) : rng_.range(10, 18);
+        std::uint32_t stats = player ? rng_.range(16, 30) : rng_.range(10, 18);
         // The account line is anywhere in a player's body, not always first.
-        std::uint32_t account_at = n.player ? rng_.range(0, stats + 4) : ~0u;
+        std::uint32_t account_at = player ? rng_.range(0, stats + 4) : ~0u;
         std::uint32_t at = 0;
         auto account = [&]() {
             if (at++ == account_at) {
@@ -614,10 +614,10 @@ private:
         out_.eol();
         account();
         // Most characters have a name; an unnamed pet shrinks as NAMELESS.
-        if (n.player || !rng_.chance(n.role2 == 1 ? 1500 : 300)) {
+        if (player || !rng_.chance(n.role == Pet ? 1500 : 300)) {
             out_.str("NAME=");
-            if (n.player) name(true);
-            else if (n.role2 == 1) out_.str(rng_.pick(kPetNames));
+            if (player) name(true);
+            else if (n.role == Pet) out_.str(rng_.pick(kPetNames));
             else if (rng_.chance(5000)) name(false);
             else out_.str(rng_.pick(kNpcNames));
             out_.eol();
@@ -631,7 +631,7 @@ private:
         out_.eol();
         account();
         // A few players have no position line, a few have two.
-        if (!(n.player && rng_.chance(100))) world_pos();
+        if (!(player && rng_.chance(100))) world_pos();
         if (rng_.chance(50)) world_pos();
         out_.str("FLAGS=");
         out_.str(rng_.pick(kCharFlags));
@@ -655,7 +655,7 @@ private:
                 out_.eol();
             }
         }
-        if (n.player) {
+        if (player) {
             out_.str("HOME=");
             out_.dec(rng_.range(1000, 4000));
             out_.ch(',');
@@ -665,9 +665,9 @@ private:
         } else {
             kv("NPC", rng_.range(1, 12));
             if (ck.human) out_.line("SPEECH=spk_human_prime");
-            if (n.role2 == 1) kv("ACTION", 20);
+            if (n.role == Pet) kv("ACTION", 20);
         }
-        if (n.player)
+        if (player)
             while (at <= account_at) account();
         out_.eol();  // ORV leaves a blank line after each section
     }
