@@ -121,7 +121,8 @@ AtomicFileWriter::AtomicFileWriter(const std::string& target) : target_(ResolveT
   // anything is written, keeps a run from replacing one target and then
   // failing on the other.
   struct stat st;
-  if (::stat(target_.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) Fail("cannot write", target, EISDIR);
+  const bool replacing = ::stat(target_.c_str(), &st) == 0;
+  if (replacing && S_ISDIR(st.st_mode)) Fail("cannot write", target, EISDIR);
   std::filesystem::path p(target_);
   std::string dir = p.parent_path().string();
   std::string base = p.filename().string();
@@ -132,7 +133,12 @@ AtomicFileWriter::AtomicFileWriter(const std::string& target) : target_(ResolveT
   for (int attempt = 0; attempt < 100; ++attempt) {
     temp_ = prefix + std::to_string(::getpid()) + "-" + std::to_string(temp_counter++) + ".tmp";
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ >= 0) return;
+    if (fd_ >= 0) {
+      // The new file takes the old one's permissions: a character file kept
+      // private must not become readable by everyone when it is replaced.
+      if (replacing) ::fchmod(fd_, st.st_mode & 07777);
+      return;
+    }
     if (errno != EEXIST) {
       int err = errno;
       temp_.clear();
