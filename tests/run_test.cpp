@@ -198,6 +198,16 @@ TEST(Run, ATargetThatIsAFolderFailsBeforeTheOtherIsReplaced) {
   EXPECT_EQ(run.dir.Names(), (Lines{"out-chars.scp", "out-world.scp", "world.scp"}));
 }
 
+TEST(Run, AReplacedTargetKeepsItsPermissions) {
+  FileRun run(kSave);
+  WriteFile(run.host.char_file, "old chars");
+  namespace fs = std::filesystem;
+  fs::permissions(run.host.char_file, fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_EQ(run.Run().status, RunStatus::kCompleted);
+  EXPECT_EQ(fs::status(run.host.char_file).permissions(), fs::perms::owner_read | fs::perms::owner_write)
+      << "a private character file must not become readable by others";
+}
+
 TEST(Run, ACancelledRunLeavesTheTargetsAlone) {
   FileRun run(kSave);
   WriteFile(run.host.char_file, "old chars");
