@@ -48,7 +48,10 @@ int RunConvert(orv::cli::ConvertOptions& o, const std::string& move_list,
   const std::string text = json ? orv::cli::SummaryJson(result.summary, o.char_file, o.world_file)
                                 : orv::cli::SummaryText(result.summary, o.char_file, o.world_file);
   std::fputs(text.c_str(), stdout);
-  std::fflush(stdout);
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "orvantor: the files are saved, but the summary could not be written\n");
+    return 1;
+  }
   return 0;
 }
 
