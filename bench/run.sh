@@ -93,6 +93,7 @@ source_for() {  # size order -> path of the cached save
     "$gen" --size "$size" --seed "$seed" --order "$order" --out "$path.part" \
       || die "gen_world failed for $size $order"
     mv "$path.part" "$path"
+    sync "$path"
   fi
   printf '%s\n' "$path"
 }
@@ -114,7 +115,10 @@ for size in $sizes; do
     : >"$copy_log"
     cat "$src" >/dev/null  # read once so every timed run starts from a warm cache
     for ((r = 1; r <= runs; r++)); do
+      # Each timed command starts alike: no outputs left, nothing dirty in the
+      # page cache waiting to be written back while it runs.
       rm -f "$work/world.scp" "$work/chars.scp"
+      sync
       if ! timed "$conv_log" "$orvantor" convert "$src" \
           --world-file "$work/world.scp" --char-file "$work/chars.scp" \
           --move-chars "$positions" --illegal-items "$illegal" >"$work/orvantor.log" 2>&1; then
@@ -122,6 +126,7 @@ for size in $sizes; do
         die "orvantor failed on $src"
       fi
       rm -f "$work/world.scp" "$work/chars.scp" "$work/copy.a" "$work/copy.b"
+      sync
       timed "$copy_log" bash -c 'cat "$1" > "$2"; cat "$1" > "$3"' _ \
         "$src" "$work/copy.a" "$work/copy.b"
       rm -f "$work/copy.a" "$work/copy.b"
@@ -130,7 +135,7 @@ for size in $sizes; do
     copy_s=$(cut -d' ' -f1 "$copy_log" | median)
     peak=$(cut -d' ' -f2 "$conv_log" | median)
     results+=("$size $order $bytes $conv_s $copy_s $peak")
-    echo "  $size $order: conversion ${conv_s}s, copy ${copy_s}s" >&2
+    echo "  $size $order: conversion ${conv_s}s ($(cut -d' ' -f1 "$conv_log" | xargs printf '%.2f ')), copy ${copy_s}s ($(cut -d' ' -f1 "$copy_log" | xargs printf '%.2f '))" >&2
   done
 done
 
