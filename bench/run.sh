@@ -72,6 +72,9 @@ median() {
     else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
+# The times of a log, one after the other.
+each() { awk '{ printf "%s%.2f", (NR > 1 ? " " : ""), $1 }' "$1"; }
+
 # Runs a command under /usr/bin/time; appends "wall_seconds peak_KiB" to $1.
 # The wall time is taken around the call with microsecond resolution: the
 # 10 ms steps of time's own %e are too coarse for copy floors of a few
@@ -135,7 +138,7 @@ for size in $sizes; do
     copy_s=$(cut -d' ' -f1 "$copy_log" | median)
     peak=$(cut -d' ' -f2 "$conv_log" | median)
     results+=("$size $order $bytes $conv_s $copy_s $peak")
-    echo "  $size $order: conversion ${conv_s}s ($(cut -d' ' -f1 "$conv_log" | xargs printf '%.2f ')), copy ${copy_s}s ($(cut -d' ' -f1 "$copy_log" | xargs printf '%.2f '))" >&2
+    echo "  $size $order: conversion ${conv_s}s ($(each "$conv_log")), copy ${copy_s}s ($(each "$copy_log"))" >&2
   done
 done
 
