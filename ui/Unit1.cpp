@@ -539,7 +539,17 @@ void TForm1::ProcessMessages() {
   QCoreApplication::processEvents();
 }
 
-void TForm1::Refresh() { repaint(); }
+void TForm1::Refresh() {
+  // A repaint of the whole window costs over a millisecond, and a run pumps
+  // tens of thousands of times: repainting more often than the eye can
+  // follow would cost more than the conversion. The gauge and the status
+  // bar schedule their own paints when they change, and the pump serves
+  // those.
+  const auto now = std::chrono::steady_clock::now();
+  if (now - last_repaint_ < std::chrono::milliseconds(40)) return;
+  last_repaint_ = now;
+  repaint();
+}
 
 void TForm1::SetEnabled(Control c, bool enabled) {
   if (QWidget* w = ControlWidget(c)) w->setEnabled(enabled);

@@ -5,6 +5,7 @@
 // load and save buttons, the choice of the three files, and the host of the
 // conversion run that "convert !" starts.
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -165,6 +166,8 @@ class TForm1 : public QWidget, public orv::RunHost {
   bool close_pending_ = false;
   orv::RunStatus last_status_ = orv::RunStatus::kCompleted;
   std::function<void()> pump_observer_;
+  // When the window was last repainted by a pump.
+  std::chrono::steady_clock::time_point last_repaint_{};
 };
 
 // The program's one window, while the program runs.
