@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "tests/test_util.h"
@@ -91,6 +92,27 @@ TEST(Faults, MemoryRunningOutOnAGiantSaveIsAnError) {
   const Exit e = RunLimited("--as=67108864", dir, source);
   ExpectNothingLost(dir, source, save, e);
   EXPECT_NE(e.err.find("memory"), std::string::npos) << e.err;
+}
+
+TEST(Faults, PathsWithBlanksHighBytesAndLongNamesWork) {
+  TempDir dir;
+  const std::string folder = dir.File("a folder \xe9\xff");
+  std::filesystem::create_directory(folder);
+  const std::string long_name(240, 'n');
+  const std::string source = folder + "/world save \xc3\xa9.scp";
+  WriteFile(source, "[WORLDCHAR 0190]\r\nSERIAL=1\r\nACCOUNT=a\r\n[EOF]\r\n");
+  const std::string world = folder + "/" + long_name + ".scp";
+  const std::string chars = folder + "/chars \x01 file.scp";
+  const std::string command = "'" + std::string(ORVANTOR_CLI) + "' convert '" + source +
+                              "' --world-file '" + world + "' --char-file '" + chars +
+                              "' -q >/dev/null";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(ReadFile(chars).substr(0, 35), "// ORVANTOR v4.0 FULL - Pellacord\r\n");
+  EXPECT_NE(ReadFile(world).find("[EOF]"), std::string::npos);
+  // Only the three files: no temporary file next to them.
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder)) ++entries;
+  EXPECT_EQ(entries, 3u);
 }
 
 }  // namespace
