@@ -55,13 +55,19 @@ void ExpectNothingLost(const TempDir& dir, const std::string& source, const std:
   EXPECT_EQ(dir.Names(), (std::vector<std::string>{"chars.scp", "source.scp", "world.scp"}));
 }
 
-TEST(Faults, TheDiskFillingUpWhileSavingLosesNothing) {
-  TempDir dir;
+// Writes the source and two old targets into `dir`; returns the source path.
+std::string PrepareFolder(const TempDir& dir, const std::string& save) {
   const std::string source = dir.File("source.scp");
-  const std::string save = BigSave(50000);
   WriteFile(source, save);
   WriteFile(dir.File("world.scp"), "old world\r\n");
   WriteFile(dir.File("chars.scp"), "old chars\r\n");
+  return source;
+}
+
+TEST(Faults, TheDiskFillingUpWhileSavingLosesNothing) {
+  TempDir dir;
+  const std::string save = BigSave(50000);
+  const std::string source = PrepareFolder(dir, save);
   // Files may grow to 64 KiB: the world file's temporary copy hits the
   // limit half way.
   const Exit e = RunLimited("--fsize=65536", dir, source);
@@ -83,11 +89,8 @@ TEST(Faults, MemoryRunningOutOnAGiantSaveIsAnError) {
   GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
 #endif
   TempDir dir;
-  const std::string source = dir.File("source.scp");
   const std::string save = BigSave(2000000);  // about 80 MB
-  WriteFile(source, save);
-  WriteFile(dir.File("world.scp"), "old world\r\n");
-  WriteFile(dir.File("chars.scp"), "old chars\r\n");
+  const std::string source = PrepareFolder(dir, save);
   // 64 MiB of address space cannot hold the save.
   const Exit e = RunLimited("--as=67108864", dir, source);
   ExpectNothingLost(dir, source, save, e);
