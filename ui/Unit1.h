@@ -166,7 +166,8 @@ class TForm1 : public QWidget, public orv::RunHost {
   bool close_pending_ = false;
   orv::RunStatus last_status_ = orv::RunStatus::kCompleted;
   std::function<void()> pump_observer_;
-  // When the window was last repainted by a pump.
+  // When the window last served its events and was last repainted by a pump.
+  std::chrono::steady_clock::time_point last_events_{};
   std::chrono::steady_clock::time_point last_repaint_{};
 };
 
