@@ -100,6 +100,13 @@ void ConversionRunTest::fullRunWritesBothFiles() {
   QVERIFY(StartsWith(world, kHead));
   QVERIFY(EndsWith(chars, "[EOF]\r\n"));
   QVERIFY(EndsWith(world, "[EOF]\r\n"));
+  if (QFileInfo::exists(sample)) {
+    // The window's initial switches, byte for byte the files that the
+    // command line writes with its defaults.
+    const std::string golden = ORVANTOR_SOURCE_DIR "/tests/golden/sample-npcs-pets-respawn/";
+    QVERIFY(chars == ReadFile(golden + "chars.scp"));
+    QVERIFY(world == ReadFile(golden + "world.scp"));
+  }
   ExpectUnlocked(w);
   QVERIFY(!w.BitBtn2->isEnabled());
   QVERIFY(f.services.boxes.empty());
