@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -95,6 +96,33 @@ TEST(Faults, MemoryRunningOutOnAGiantSaveIsAnError) {
   const Exit e = RunLimited("--as=67108864", dir, source);
   ExpectNothingLost(dir, source, save, e);
   EXPECT_NE(e.err.find("memory"), std::string::npos) << e.err;
+}
+
+TEST(Faults, AReadOnlyTargetFolderLeavesBothTargetsAlone) {
+  TempDir dir;
+  const std::string folder = dir.File("locked");
+  std::filesystem::create_directory(folder);
+  const std::string source = dir.File("source.scp");
+  WriteFile(source, "[WORLDITEM 0eed]\r\nSERIAL=1\r\n[EOF]\r\n");
+  WriteFile(folder + "/world.scp", "old world\r\n");
+  WriteFile(dir.File("chars.scp"), "old chars\r\n");
+  using std::filesystem::perms;
+  std::filesystem::permissions(dir.path(), perms::owner_all | perms::group_read | perms::group_exec |
+                                               perms::others_read | perms::others_exec);
+  std::filesystem::permissions(folder, perms::owner_read | perms::owner_exec | perms::group_read |
+                                           perms::group_exec | perms::others_read | perms::others_exec);
+  std::filesystem::permissions(source, perms::owner_read | perms::owner_write | perms::others_read);
+  // The superuser may write anywhere: run the command as nobody then.
+  const std::string as_user = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  const std::string command = as_user + "'" + std::string(ORVANTOR_CLI) + "' convert '" + source +
+                              "' --world-file '" + folder + "/world.scp' --char-file '" +
+                              dir.File("chars.scp") + "' -q >/dev/null 2>&1";
+  const int status = std::system(command.c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+  EXPECT_EQ(ReadFile(folder + "/world.scp"), "old world\r\n");
+  EXPECT_EQ(ReadFile(dir.File("chars.scp")), "old chars\r\n");
+  std::filesystem::permissions(folder, perms::owner_all);
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"chars.scp", "locked", "source.scp"}));
 }
 
 TEST(Faults, PathsWithBlanksHighBytesAndLongNamesWork) {
