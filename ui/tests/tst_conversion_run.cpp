@@ -80,6 +80,18 @@ void ExpectUnlocked(TForm1& w) {
   QCOMPARE(w.ProgressBar1->Progress(), 0);
 }
 
+// A run of 1000 bare player characters with every switch off: one pump turn
+// per character in each walk, nothing else.
+void PrepareThousandPlayers(WindowFixture& f) {
+  WorldShape shape;
+  shape.players = 1000;
+  shape.backpacks = false;
+  shape.npcs = 0;
+  shape.loose = 0;
+  f.PrepareRun(shape);
+  AllSwitchesOff(*f.form);
+}
+
 }  // namespace
 
 void ConversionRunTest::fullRunWritesBothFiles() {
@@ -213,13 +225,7 @@ void ConversionRunTest::pumpCadenceFollowsTheSlider() {
   QFETCH(int, pumps);
   WindowFixture f;
   TForm1& w = *f.form;
-  WorldShape shape;
-  shape.players = 1000;
-  shape.backpacks = false;
-  shape.npcs = 0;
-  shape.loose = 0;
-  f.PrepareRun(shape);
-  AllSwitchesOff(w);
+  PrepareThousandPlayers(f);
   w.TrackBar1->setValue(position);
   int count = 0;
   w.SetPumpObserver([&] { ++count; });
@@ -231,13 +237,7 @@ void ConversionRunTest::pumpCadenceFollowsTheSlider() {
 void ConversionRunTest::sliderMoveTakesEffectAtNextPump() {
   WindowFixture f;
   TForm1& w = *f.form;
-  WorldShape shape;
-  shape.players = 1000;
-  shape.backpacks = false;
-  shape.npcs = 0;
-  shape.loose = 0;
-  f.PrepareRun(shape);
-  AllSwitchesOff(w);
+  PrepareThousandPlayers(f);
   w.TrackBar1->setValue(1);
   int count = 0;
   w.SetPumpObserver([&] {
