@@ -1,10 +1,43 @@
 #include "engine/analyse.h"
 
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <memory>
+#include <system_error>
+#include <thread>
+
 #include "engine/line_rules.h"
 #include "engine/pump.h"
 
 namespace orv {
 namespace {
+
+// One turn of the analysis loop as the section reader found it. The loop
+// pumps once per turn, files what the turn read and then sets the gauge.
+struct Turn {
+  enum class Kind : std::uint8_t {
+    kLine,       // a line outside any character or item section
+    kChar,       // a character section, read into record `id`
+    kItem,       // an item section, read into record `id`
+    kEndMarker,  // the "[EOF]" line: pumped, then the analysis ends
+    kSourceEnd,  // no line is left: the analysis ends without a pump
+    kFailed,     // reading failed (out of memory, too many records)
+  };
+  Kind kind = Kind::kLine;
+  RecordId id = kNone;
+  // SlotHash of the serial and of the "CONT=" value, worked out by the
+  // reader so that the filing can load the index slots well ahead.
+  std::uint32_t serial_hash = 0;
+  std::uint32_t container_hash = 0;
+  std::uint64_t index = 0;  // the line, or the section's last line, for the gauge
+  FixedText<10> container;  // an item's "CONT=" value
+};
+
+bool EndsAnalysis(Turn::Kind kind) {
+  return kind == Turn::Kind::kEndMarker || kind == Turn::Kind::kSourceEnd ||
+         kind == Turn::Kind::kFailed;
+}
 
 // The head line: its normalised id, at most 10 characters. The lines
 // themselves stay in the source; the record keeps the head's byte offset.
@@ -27,18 +60,12 @@ void ReadBody(SourceCursor& cursor, Fn&& fn) {
   }
 }
 
-}  // namespace
-
-std::uint64_t ReadCharSection(World& w, SourceCursor& cursor) {
+// Reads the character section whose head is the cursor's line into a new
+// record, which the filing then links and indexes. Leaves the cursor on the
+// line that ends the section (or past the end).
+void ReadCharSection(World& w, SourceCursor& cursor, Turn& turn) {
   const RecordId id = w.Chars.Make();
   TWorldChar& c = w.Chars[id];
-  if (w.FirstChar == kNone) {
-    w.FirstChar = id;
-  } else {
-    w.Chars[w.LastChar].Next = id;
-  }
-  w.LastChar = id;
-  ++w.CharCount;
   char scratch[10];
   c.BaseId.Assign(ReadHead(c, cursor, scratch));
   ReadBody(cursor, [&](std::string_view s) {
@@ -56,71 +83,293 @@ std::uint64_t ReadCharSection(World& w, SourceCursor& cursor) {
         break;
     }
   });
-  if (!c.IsNpc) ++w.PlayerCount;
-  w.CharTree.Insert(c.Serial.view(), id);
-  return cursor.index - 1;
+  turn.kind = Turn::Kind::kChar;
+  turn.id = id;
+  turn.serial_hash = Tree<TWorldChar>::SlotHash(c.Serial.view());
+  turn.index = cursor.index - 1;
 }
 
-std::uint64_t ReadItemSection(World& w, SourceCursor& cursor) {
+// The same for an item section. "LINK=" is read again from the section when
+// a pass needs it.
+void ReadItemSection(World& w, SourceCursor& cursor, Turn& turn) {
   const RecordId id = w.Items.Make();
   TWorldItem& item = w.Items[id];
-  item.Next = w.UnownedItems;
-  w.UnownedItems = id;
-  ++w.ItemCount;
   char scratch[10];
   item.BaseId = w.ItemTexts.Intern(ReadHead(item, cursor, scratch));
   std::string_view type;
-  std::string_view container;
-  // "LINK=" is read again from the section when a pass needs it.
+  turn.container = FixedText<10>();
   ReadBody(cursor, [&](std::string_view s) {
     switch (s[0]) {
       case 'T':
         if (StartsWith(s, "TYPE=")) type = ValueCut(s, 6, 8);
         break;
       case 'S':
-        if (StartsWith(s, "SERIAL=")) {
-          item.Serial.Assign(ValueCut(s, 8, 10));
-          w.ItemTree.Prefetch(item.Serial.view());
-        }
+        if (StartsWith(s, "SERIAL=")) item.Serial.Assign(ValueCut(s, 8, 10));
         break;
       case 'C':
-        if (StartsWith(s, "CONT=")) {
-          container = ValueCut(s, 6, 10);
-          w.ItemTree.Prefetch(container);
-        }
+        if (StartsWith(s, "CONT=")) turn.container.Assign(ValueCut(s, 6, 10));
         break;
       default:
         break;
     }
   });
   item.Type = w.ItemTexts.Intern(type);
-  w.LastContainer.Assign(container);
-  w.ItemTree.Insert(item.Serial.view(), id);
-  if (AttachToContainer(w)) ++w.ContainedCount;
-  return cursor.index - 1;
+  turn.kind = Turn::Kind::kItem;
+  turn.id = id;
+  turn.serial_hash = Tree<TWorldItem>::SlotHash(item.Serial.view());
+  turn.container_hash = Tree<TWorldItem>::SlotHash(turn.container.view());
+  turn.index = cursor.index - 1;
 }
 
-void AnalyseWorld(World& w, RunHost& host) {
-  const std::uint64_t lines_per_percent = w.SourceLines.LineCount() / 100;
-  w.FlagsEdit = host.Checked(Switch::kDeleteNpcs);
-  Pump pump;
-  SourceCursor cursor{w.SourceLines.Lines(), 0};
-  while (cursor.HasLine()) {
-    pump.Step(host);
-    const std::string_view s = StripLeading(cursor.lines.Line());
-    if (IsEndMarker(s)) break;
-    std::uint64_t index = cursor.index;
-    bool advanced = false;
-    if (IsCharHead(s)) {
-      index = ReadCharSection(w, cursor);
-      advanced = true;
-    } else if (IsItemHead(s)) {
-      index = ReadItemSection(w, cursor);
-      advanced = true;
+// The reading half of the analysis: walks the source turn by turn and makes
+// the records. It touches only the source, the record arenas and the text
+// pool, never the indexes or the lists, so it may run on its own thread.
+class SectionReader {
+ public:
+  explicit SectionReader(World& w) : w_(w), cursor_{w.SourceLines.Lines(), 0} {}
+
+  // Reads the next turn into `turn`. After a turn that ends the analysis
+  // there is no next one.
+  void Next(Turn& turn) noexcept {
+    try {
+      Read(turn);
+    } catch (...) {
+      failure_ = std::current_exception();
+      turn.kind = Turn::Kind::kFailed;
     }
-    if (lines_per_percent != 0) host.SetProgress(static_cast<int>(index / lines_per_percent));
-    // A section reader already stands on the line after the section.
-    if (!advanced) cursor.Advance();
+  }
+
+  // Why reading failed; only to be asked once a kFailed turn was seen.
+  std::exception_ptr Failure() const { return failure_; }
+
+ private:
+  void Read(Turn& turn) {
+    if (!cursor_.HasLine()) {
+      turn.kind = Turn::Kind::kSourceEnd;
+      return;
+    }
+    const std::string_view s = StripLeading(cursor_.lines.Line());
+    if (IsEndMarker(s)) {
+      turn.kind = Turn::Kind::kEndMarker;
+    } else if (IsCharHead(s)) {
+      ReadCharSection(w_, cursor_, turn);
+    } else if (IsItemHead(s)) {
+      ReadItemSection(w_, cursor_, turn);
+    } else {
+      turn.kind = Turn::Kind::kLine;
+      turn.index = cursor_.index;
+      cursor_.Advance();
+    }
+  }
+
+  World& w_;
+  SourceCursor cursor_;
+  std::exception_ptr failure_;
+};
+
+// The filing half: takes the turns in file order, pumps, links and indexes
+// the records and sets the gauge. The index look-ups miss the caches on a
+// big world, so each turn's slots, and then the container's record, are
+// loaded a few turns before they are needed.
+class Filer {
+ public:
+  Filer(World& w, RunHost& host, const SectionReader& reader)
+      : w_(w), host_(host), reader_(reader),
+        lines_per_percent_(w.SourceLines.LineCount() / 100) {}
+
+  // Files the turns [first, last) in order. Returns false once a turn ended
+  // the analysis; the turns after it are not looked at.
+  bool File(const Turn* first, const Turn* last) {
+    for (const Turn* t = first; t != last; ++t) {
+      if (last - t > kSlotsAhead) PrefetchSlots(t[kSlotsAhead]);
+      if (last - t > kRecordsAhead) PrefetchHolder(t[kRecordsAhead]);
+      if (t->kind == Turn::Kind::kSourceEnd) return false;
+      pump_.Step(host_);
+      switch (t->kind) {
+        case Turn::Kind::kEndMarker:
+          return false;
+        case Turn::Kind::kFailed:
+          std::rethrow_exception(reader_.Failure());
+        case Turn::Kind::kChar:
+          FileChar(*t);
+          break;
+        case Turn::Kind::kItem:
+          FileItem(*t);
+          break;
+        default:
+          break;
+      }
+      if (lines_per_percent_ != 0) host_.SetProgress(static_cast<int>(t->index / lines_per_percent_));
+    }
+    return true;
+  }
+
+ private:
+  static constexpr std::ptrdiff_t kSlotsAhead = 12;
+  static constexpr std::ptrdiff_t kRecordsAhead = 6;
+
+  void PrefetchSlots(const Turn& t) const {
+    if (t.kind == Turn::Kind::kItem) {
+      w_.ItemTree.Prefetch(t.serial_hash);
+      w_.CharTree.Prefetch(t.container_hash);
+      w_.ItemTree.Prefetch(t.container_hash);
+    } else if (t.kind == Turn::Kind::kChar) {
+      w_.CharTree.Prefetch(t.serial_hash);
+    }
+  }
+
+  void PrefetchHolder(const Turn& t) const {
+    if (t.kind != Turn::Kind::kItem) return;
+    w_.CharTree.PrefetchRecord(t.container_hash);
+    w_.ItemTree.PrefetchRecord(t.container_hash);
+  }
+
+  void FileChar(const Turn& t) {
+    TWorldChar& c = w_.Chars[t.id];
+    if (w_.FirstChar == kNone) {
+      w_.FirstChar = t.id;
+    } else {
+      w_.Chars[w_.LastChar].Next = t.id;
+    }
+    w_.LastChar = t.id;
+    ++w_.CharCount;
+    if (!c.IsNpc) ++w_.PlayerCount;
+    w_.CharTree.Insert(c.Serial.view(), t.serial_hash, t.id);
+  }
+
+  void FileItem(const Turn& t) {
+    TWorldItem& item = w_.Items[t.id];
+    item.Next = w_.UnownedItems;
+    w_.UnownedItems = t.id;
+    ++w_.ItemCount;
+    w_.LastContainer = t.container;
+    w_.ItemTree.Insert(item.Serial.view(), t.serial_hash, t.id);
+    if (AttachToContainer(w_, t.container_hash)) ++w_.ContainedCount;
+  }
+
+  World& w_;
+  RunHost& host_;
+  const SectionReader& reader_;
+  const std::uint64_t lines_per_percent_;
+  Pump pump_;
+};
+
+// Both halves on the calling thread, a handful of turns at a time so that
+// the filing still looks ahead.
+void AnalyseOnOneThread(SectionReader& reader, Filer& filer) {
+  Turn turns[64];
+  for (;;) {
+    std::size_t n = 0;
+    while (n < std::size(turns)) {
+      reader.Next(turns[n]);
+      if (EndsAnalysis(turns[n++].kind)) break;
+    }
+    if (!filer.File(turns, turns + n)) return;
+  }
+}
+
+// The turns on their way from the reader's thread to the filing: a ring
+// with one writer and one reader. Positions count turns modulo 2^32 and are
+// handed over in batches, so the two threads seldom touch the same line.
+struct TurnRing {
+  static constexpr std::uint32_t kSize = 1u << 13;
+  static constexpr std::uint32_t kBatch = 128;
+
+  std::unique_ptr<Turn[]> turns = std::make_unique<Turn[]>(kSize);
+  alignas(64) std::atomic<std::uint32_t> read{0};   // turns handed over by the reader
+  alignas(64) std::atomic<std::uint32_t> filed{0};  // turns the filing is done with
+  std::atomic<bool> stop{false};                    // the filing gave up
+};
+
+void ReadAhead(SectionReader& reader, TurnRing& ring) {
+  std::uint32_t read = 0;
+  for (;;) {
+    std::uint32_t filed = ring.filed.load(std::memory_order_acquire);
+    while (read - filed == TurnRing::kSize && !ring.stop.load(std::memory_order_acquire)) {
+      ring.filed.wait(filed, std::memory_order_acquire);
+      filed = ring.filed.load(std::memory_order_acquire);
+    }
+    if (ring.stop.load(std::memory_order_acquire)) return;
+    const std::uint32_t room = std::min(TurnRing::kSize - (read - filed), TurnRing::kBatch);
+    bool over = false;
+    for (std::uint32_t k = 0; k < room && !over; ++k) {
+      Turn& turn = ring.turns[read % TurnRing::kSize];
+      reader.Next(turn);
+      ++read;
+      over = EndsAnalysis(turn.kind);
+    }
+    ring.read.store(read, std::memory_order_release);
+    ring.read.notify_one();
+    if (over) return;
+  }
+}
+
+// The reader on a thread of its own. Whatever way the filing ends (done,
+// cancelled, failed), the reader is stopped and joined before the stores are
+// touched again.
+void AnalyseOnTwoThreads(SectionReader& reader, Filer& filer) {
+  TurnRing ring;
+  std::thread reading;
+  try {
+    reading = std::thread([&] { ReadAhead(reader, ring); });
+  } catch (const std::system_error&) {
+    AnalyseOnOneThread(reader, filer);  // no thread to be had: the same, slower
+    return;
+  }
+  struct Join {
+    TurnRing& ring;
+    std::thread& reading;
+    ~Join() {
+      ring.stop.store(true, std::memory_order_release);
+      // Move the position the reader may be waiting on, then wake it.
+      ring.filed.fetch_add(1, std::memory_order_acq_rel);
+      ring.filed.notify_all();
+      reading.join();
+    }
+  } join{ring, reading};
+
+  std::uint32_t filed = 0;
+  for (;;) {
+    std::uint32_t read = ring.read.load(std::memory_order_acquire);
+    while (read == filed) {
+      ring.read.wait(read, std::memory_order_acquire);
+      read = ring.read.load(std::memory_order_acquire);
+    }
+    const std::uint32_t begin = filed % TurnRing::kSize;
+    const std::uint32_t n = std::min({read - filed, TurnRing::kSize - begin, 2 * TurnRing::kBatch});
+    const bool more = filer.File(&ring.turns[begin], &ring.turns[begin + n]);
+    filed += n;
+    if (!more) return;
+    ring.filed.store(filed, std::memory_order_release);
+    ring.filed.notify_one();
+  }
+}
+
+bool UseTwoThreads(const World& w, AnalysisThreads threads) {
+  switch (threads) {
+    case AnalysisThreads::kOne:
+      return false;
+    case AnalysisThreads::kTwo:
+      return true;
+    case AnalysisThreads::kAuto:
+      break;
+  }
+  // Below a few megabytes a second thread costs more than it saves.
+  constexpr std::size_t kTwoThreadsFrom = std::size_t{4} << 20;
+  return w.SourceLines.Bytes().size() >= kTwoThreadsFrom &&
+         std::thread::hardware_concurrency() > 1;
+}
+
+}  // namespace
+
+void AnalyseWorld(World& w, RunHost& host, AnalysisThreads threads) {
+  w.FlagsEdit = host.Checked(Switch::kDeleteNpcs);
+  SectionReader reader(w);
+  Filer filer(w, host, reader);
+  if (UseTwoThreads(w, threads)) {
+    AnalyseOnTwoThreads(reader, filer);
+  } else {
+    AnalyseOnOneThread(reader, filer);
   }
   w.CharsPerPercent = w.CharCount / 100;
   w.UnownedCount = w.ItemCount - w.ContainedCount;

@@ -31,7 +31,10 @@ class RecordArena {
   static constexpr std::size_t kChunkBytes = std::size_t{4} << 20;
   static constexpr std::size_t kChunkSize = kChunkBytes / sizeof(T);
 
-  RecordArena() = default;
+  // The chunk table is sized once for every id there can be, so it never
+  // moves: a reader thread may make records while another thread uses the
+  // ones made before (untouched capacity costs no memory).
+  RecordArena() { chunks_.reserve(kMaxChunks); }
   ~RecordArena() {
     Clear();
     if (!chunks_.empty()) platform::FreeBulk(chunks_[0], kChunkBytes);
@@ -45,7 +48,6 @@ class RecordArena {
     if (size_ >= kNone) throw std::length_error("too many sections in the world save");
     const std::size_t chunk = size_ / kChunkSize;
     if (chunk == chunks_.size()) {
-      chunks_.reserve(chunks_.size() + 1);
       chunks_.push_back(Allocate());
     }
     new (&chunks_[chunk][size_ % kChunkSize]) T();
@@ -69,12 +71,16 @@ class RecordArena {
   }
 
  private:
+  static constexpr std::size_t kMaxChunks = (std::size_t{kNone} + kChunkSize - 1) / kChunkSize;
+
   static T* Allocate() {
     return static_cast<T*>(platform::AllocateBulk(kChunkBytes));
   }
 
   std::vector<T*> chunks_;
-  std::size_t size_ = 0;
+  // Written for every record made; kept off the line of the chunk table,
+  // which another thread may be reading meanwhile.
+  alignas(64) std::size_t size_ = 0;
 };
 
 }  // namespace orv

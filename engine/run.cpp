@@ -109,9 +109,10 @@ RunSummary Convert(World& w, RunHost& host) {
 
 }  // namespace
 
-void AnalyseCleanAndWrite(World& w, RunHost& host, LineSink& char_lines, LineSink& world_lines) {
+void AnalyseCleanAndWrite(World& w, RunHost& host, LineSink& char_lines, LineSink& world_lines,
+                          AnalysisThreads threads) {
   host.SetStatus("analysing worldfile");
-  AnalyseWorld(w, host);
+  AnalyseWorld(w, host, threads);
 
   if (host.Checked(Switch::kMoveChars)) {
     host.SetStatus("moving chars to specified positions");

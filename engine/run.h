@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/analyse.h"
 #include "engine/host.h"
 #include "engine/world.h"
 
@@ -50,7 +51,8 @@ class LineSink;
 // already empty: the analysis, the switched-on passes, and both files
 // written into the two sinks, framing lines included. For tests, fuzzing
 // and benchmarks that keep the output in memory.
-void AnalyseCleanAndWrite(World& w, RunHost& host, LineSink& char_lines, LineSink& world_lines);
+void AnalyseCleanAndWrite(World& w, RunHost& host, LineSink& char_lines, LineSink& world_lines,
+                          AnalysisThreads threads = AnalysisThreads::kAuto);
 
 }  // namespace orv
 

@@ -39,11 +39,18 @@ class Tree {
   Tree(const Tree&) = delete;
   Tree& operator=(const Tree&) = delete;
 
+  // The 32 hash bits of `key` that its slot keeps. Computing them ahead lets
+  // a reader prepare a look-up long before it is made.
+  static std::uint32_t SlotHash(std::string_view key) {
+    return static_cast<std::uint32_t>(HashSerial(key));
+  }
+
   // Files record `data` under `key` (the record's serial). When the key is
   // already filed the earlier record stays the one found.
-  void Insert(std::string_view key, RecordId data) {
+  void Insert(std::string_view key, RecordId data) { Insert(key, SlotHash(key), data); }
+  // The same, with `hash` = SlotHash(key).
+  void Insert(std::string_view key, std::uint32_t hash, RecordId data) {
     if ((count_ + 1) * 4 > size_ * 3) Grow();
-    const std::uint32_t hash = SlotHash(key);
     for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
       Slot& s = slots_[i];
       if (s.id_plus_one == 0) {
@@ -57,9 +64,10 @@ class Tree {
   }
 
   // The record filed first under `key`, or kNone.
-  RecordId Find(std::string_view key) const {
+  RecordId Find(std::string_view key) const { return Find(key, SlotHash(key)); }
+  // The same, with `hash` = SlotHash(key).
+  RecordId Find(std::string_view key, std::uint32_t hash) const {
     if (count_ == 0) return kNone;
-    const std::uint32_t hash = SlotHash(key);
     for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
       const Slot& s = slots_[i];
       if (s.id_plus_one == 0) return kNone;
@@ -67,11 +75,21 @@ class Tree {
     }
   }
 
-  // Starts loading the home slot of `key`, for an Insert or Find soon after:
-  // the table is far larger than the caches, so each look-up would
-  // otherwise wait for memory.
-  void Prefetch(std::string_view key) const {
-    if (size_ != 0) __builtin_prefetch(&slots_[SlotHash(key) & mask_]);
+  // Starts loading the home slot of a key with SlotHash `hash`, for an
+  // Insert or Find soon after: the table is far larger than the caches, so
+  // each look-up would otherwise wait for memory.
+  void Prefetch(std::uint32_t hash) const {
+    if (size_ != 0) __builtin_prefetch(&slots_[hash & mask_]);
+  }
+  void Prefetch(std::string_view key) const { Prefetch(SlotHash(key)); }
+
+  // When the home slot of `hash` (loaded by an earlier Prefetch) holds a
+  // record with that hash, starts loading the record too: a Find that hits
+  // compares the record's serial, and its caller usually changes it.
+  void PrefetchRecord(std::uint32_t hash) const {
+    if (size_ == 0) return;
+    const Slot& s = slots_[hash & mask_];
+    if (s.id_plus_one != 0 && s.hash == hash) __builtin_prefetch(&(*records_)[s.id_plus_one - 1]);
   }
 
   bool Empty() const { return count_ == 0; }
@@ -95,10 +113,6 @@ class Tree {
     std::uint32_t hash;
     std::uint32_t id_plus_one;  // 0 marks a free slot
   };
-
-  static std::uint32_t SlotHash(std::string_view key) {
-    return static_cast<std::uint32_t>(HashSerial(key));
-  }
 
   void Grow() {
     const std::size_t size = size_ == 0 ? 1024 : size_ * 2;

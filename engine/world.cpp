@@ -9,11 +9,15 @@ namespace orv {
 World::World() : ItemTree(Items), CharTree(Chars) {}
 
 bool AttachToContainer(World& w) {
+  return AttachToContainer(w, Tree<TWorldItem>::SlotHash(w.LastContainer.view()));
+}
+
+bool AttachToContainer(World& w, std::uint32_t container_hash) {
   const RecordId id = w.UnownedItems;
   if (id == kNone) return false;
   TWorldItem& item = w.Items[id];
   const std::string_view container = w.LastContainer.view();
-  const RecordId holder_char = w.CharTree.Find(container);
+  const RecordId holder_char = w.CharTree.Find(container, container_hash);
   if (holder_char != kNone) {
     TWorldChar& c = w.Chars[holder_char];
     w.UnownedItems = item.Next;
@@ -21,7 +25,7 @@ bool AttachToContainer(World& w) {
     c.Items = id;
     return true;
   }
-  const RecordId holder = w.ItemTree.Find(container);
+  const RecordId holder = w.ItemTree.Find(container, container_hash);
   // An item whose "CONT=" finds itself would be put inside itself and make
   // every later walk endless; it stays unowned instead.
   if (holder != kNone && holder != id) {

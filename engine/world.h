@@ -83,13 +83,18 @@ struct World {
   LineSink* WorldLines = nullptr;
   LineSink* CharLines = nullptr;
 
-  RecordArena<TWorldChar> Chars;
-  RecordArena<TWorldItem> Items;
-  std::vector<LineList> OwnedLines;
+  // The analysis may read sections on one thread (which makes the records
+  // and interns their texts) while it files them on another (which changes
+  // the lists, indexes and counters below). The two groups live on separate
+  // cache lines, so that neither thread's writes keep evicting the data the
+  // other one reads.
+  alignas(64) RecordArena<TWorldChar> Chars;
+  alignas(64) RecordArena<TWorldItem> Items;
   // The texts of the items' ids and types.
-  TextPool ItemTexts;
+  alignas(64) TextPool ItemTexts;
+  std::vector<LineList> OwnedLines;
   // The "CONT=" value of the item just read, for AttachToContainer.
-  FixedText<10> LastContainer;
+  alignas(64) FixedText<10> LastContainer;
   Tree<TWorldItem> ItemTree;
   Tree<TWorldChar> CharTree;
   RecordId UnownedItems = kNone;
@@ -124,6 +129,8 @@ struct World {
 // characters are searched before items. An item is never put inside itself.
 // Returns whether it was moved.
 bool AttachToContainer(World& w);
+// The same, with `container_hash` = SlotHash(LastContainer) worked out ahead.
+bool AttachToContainer(World& w, std::uint32_t container_hash);
 
 // An item's section id ("02007]"), "TYPE=", "CONT=" and "LINK=" values, as
 // the analysis took them (the last line of each key in the section wins).

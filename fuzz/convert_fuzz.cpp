@@ -1,7 +1,8 @@
 // libFuzzer target: a whole conversion in memory on arbitrary bytes.
 // The first byte picks the switches; the next two give the lengths of a
-// position list and an illegal-item list taken from the input; the rest is
-// the world save.
+// position list and an illegal-item list taken from the input (the top bit
+// of the third picks one or two analysis threads); the rest is the world
+// save.
 
 #include <cstddef>
 #include <cstdint>
@@ -60,7 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t n_positions = data[1] < rest.size() ? data[1] : rest.size();
   host.positions.LoadFromBytes(rest.substr(0, n_positions));
   rest.remove_prefix(n_positions);
-  const std::size_t n_illegal = data[2] < rest.size() ? data[2] : rest.size();
+  const std::size_t illegal_length = data[2] & 0x7f;
+  const std::size_t n_illegal = illegal_length < rest.size() ? illegal_length : rest.size();
+  const auto threads = (data[2] & 0x80) ? orv::AnalysisThreads::kTwo : orv::AnalysisThreads::kOne;
   host.illegal.LoadFromBytes(rest.substr(0, n_illegal));
   rest.remove_prefix(n_illegal);
 
@@ -68,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   orv::ReleaseStores(world);
   world.SourceLines.LoadFromBytes(rest);
   orv::MemoryLineSink chars, items;
-  orv::AnalyseCleanAndWrite(world, host, chars, items);
+  orv::AnalyseCleanAndWrite(world, host, chars, items, threads);
   // Every output ends with the end marker and a line break.
   const std::string& c = chars.Bytes();
   const std::string& w = items.Bytes();

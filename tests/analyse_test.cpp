@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "engine/analyse.h"
+#include "engine/errors.h"
 #include "tests/test_util.h"
 
 namespace orv::testing {
@@ -21,6 +24,16 @@ Lines Join(std::initializer_list<Lines> parts) {
   for (const Lines& p : parts) all.insert(all.end(), p.begin(), p.end());
   return all;
 }
+
+// The analysis may read on a second thread while it files on the first; the
+// gauge, the pumps and the records must not tell the two apart.
+class AnalyseOnEitherThreading : public ::testing::TestWithParam<AnalysisThreads> {};
+
+INSTANTIATE_TEST_SUITE_P(Threads, AnalyseOnEitherThreading,
+                         ::testing::Values(AnalysisThreads::kOne, AnalysisThreads::kTwo),
+                         [](const ::testing::TestParamInfo<AnalysisThreads>& info) {
+                           return info.param == AnalysisThreads::kOne ? "OneThread" : "TwoThreads";
+                         });
 
 TEST(Analyse, CountersAndDivisors) {
   Lines save;
@@ -59,7 +72,7 @@ TEST(Analyse, EmptySourceLeavesEverythingAtZero) {
   EXPECT_TRUE(host.events.empty()) << "no turn, so no pump and no gauge";
 }
 
-TEST(Analyse, GaugeFollowsTheLineIndex) {
+TEST_P(AnalyseOnEitherThreading, GaugeFollowsTheLineIndex) {
   // 1000 lines: 10 lines a percent. The section on lines 498 and 499 is one
   // turn, after which the gauge shows 49; the last line read gives 99.
   // Lines beginning with "[" after the section are top-level turns of their
@@ -69,7 +82,7 @@ TEST(Analyse, GaugeFollowsTheLineIndex) {
   ASSERT_EQ(save.size(), 1000u);
   World w;
   RecordingHost host;
-  Analyse(w, host, Crlf(save));
+  Analyse(w, host, Crlf(save), GetParam());
   std::vector<int> expected;
   for (int i = 0; i < 498; ++i) expected.push_back(i / 10);
   expected.push_back(49);
@@ -77,24 +90,24 @@ TEST(Analyse, GaugeFollowsTheLineIndex) {
   EXPECT_EQ(host.ProgressValues(), expected);
 }
 
-TEST(Analyse, GaugeWithOneLineAPercentAndWithFewerThan100Lines) {
+TEST_P(AnalyseOnEitherThreading, GaugeWithOneLineAPercentAndWithFewerThan100Lines) {
   World w;
   RecordingHost host;
-  Analyse(w, host, Crlf(Repeat("x", 199)));
+  Analyse(w, host, Crlf(Repeat("x", 199)), GetParam());
   const std::vector<int> values = host.ProgressValues();
   ASSERT_EQ(values.size(), 199u);
   for (int i = 0; i < 199; ++i) ASSERT_EQ(values[i], i) << "shows as full from 100 on";
 
   host.ClearEvents();
-  Analyse(w, host, Crlf(Repeat("x", 99)));
+  Analyse(w, host, Crlf(Repeat("x", 99)), GetParam());
   EXPECT_TRUE(host.ProgressValues().empty());
 }
 
-TEST(Analyse, PumpCadenceFollowsTheSlider) {
+TEST_P(AnalyseOnEitherThreading, PumpCadenceFollowsTheSlider) {
   World w;
   RecordingHost host;
   host.position = 1;
-  Analyse(w, host, Crlf(Repeat("x", 600)));
+  Analyse(w, host, Crlf(Repeat("x", 600)), GetParam());
   std::vector<int> turns = host.PumpTurns();
   ASSERT_EQ(turns.size(), 300u);
   EXPECT_EQ(turns[0], 1);
@@ -103,38 +116,38 @@ TEST(Analyse, PumpCadenceFollowsTheSlider) {
 
   host.ClearEvents();
   host.position = 250;
-  Analyse(w, host, Crlf(Repeat("x", 600)));
+  Analyse(w, host, Crlf(Repeat("x", 600)), GetParam());
   EXPECT_EQ(host.PumpTurns(), (std::vector<int>{1, 252, 503}));
   // Every pump serves the messages, then repaints.
   EXPECT_EQ(host.events[0], "pump");
   EXPECT_EQ(host.events[1], "refresh");
 }
 
-TEST(Analyse, ASectionIsOneTurnHoweverLong) {
+TEST_P(AnalyseOnEitherThreading, ASectionIsOneTurnHoweverLong) {
   World w;
   RecordingHost host;
   host.position = 1;
-  Analyse(w, host, Crlf(Join({{"[WORLDITEM 01]"}, Repeat("A=1", 300), Repeat("[x]", 200)})));
+  Analyse(w, host, Crlf(Join({{"[WORLDITEM 01]"}, Repeat("A=1", 300), Repeat("[x]", 200)})), GetParam());
   // Turn 1 is the section, turns 2 to 201 the heads of another kind.
   EXPECT_EQ(host.PumpTurns().size(), 101u);
 }
 
-TEST(Analyse, ASliderMoveTakesEffectAtTheNextPump) {
+TEST_P(AnalyseOnEitherThreading, ASliderMoveTakesEffectAtTheNextPump) {
   World w;
   RecordingHost host;
   host.position = 250;
   host.on_process_messages = [](RecordingHost& h) { h.position = 1; };
-  Analyse(w, host, Crlf(Repeat("x", 300)));
+  Analyse(w, host, Crlf(Repeat("x", 300)), GetParam());
   std::vector<int> turns = host.PumpTurns();
   ASSERT_GE(turns.size(), 3u);
   EXPECT_EQ(turns[1], 3);
   EXPECT_EQ(turns[2], 5);
 }
 
-TEST(Analyse, NothingAfterTheEndMarkerIsRead) {
+TEST_P(AnalyseOnEitherThreading, NothingAfterTheEndMarkerIsRead) {
   World w;
   RecordingHost host;
-  Analyse(w, host, Crlf({"[WORLDITEM 01]", "SERIAL=1", "  [EOF]", "[WORLDITEM 02]", "[WORLDCHAR 03]"}));
+  Analyse(w, host, Crlf({"[WORLDITEM 01]", "SERIAL=1", "  [EOF]", "[WORLDITEM 02]", "[WORLDCHAR 03]"}), GetParam());
   EXPECT_EQ(w.ItemCount, 1);
   EXPECT_EQ(w.CharCount, 0);
 }
@@ -168,6 +181,97 @@ TEST(Analyse, HeaderLinesAreNotEdited) {
 TEST(Analyse, ALastSectionWithoutEndMarkerIsKept) {
   Bodies out = RoundTrip("[WORLDITEM 01]\r\nSERIAL=1\r\n[WORLDITEM 02]\r\nSERIAL=2");
   EXPECT_EQ(out.world, (Lines{"[WORLDITEM 01]", "SERIAL=1", "[WORLDITEM 02]", "SERIAL=2"}));
+}
+
+
+// A save of every kind of turn, large enough for many hand-overs between the
+// reader and the filing: players and NPCs, items in characters and in items
+// read before and after them, duplicate and missing serials, sections of
+// other kinds, comments and indented lines.
+std::string MixedSave(int sections, bool end_marker) {
+  Lines save = {"[HEADER]", "TITLE=ORV x", "// a comment"};
+  std::uint32_t seed = 12345;
+  auto next = [&seed](std::uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % n;
+  };
+  for (int i = 0; i < sections; ++i) {
+    const std::uint32_t kind = next(20);
+    if (kind == 0) {
+      save.push_back("[WORLDCHAR 0190]");
+      save.push_back("SERIAL=c" + std::to_string(i));
+      if (next(3) == 0) save.push_back("ACCOUNT=a" + std::to_string(i));
+      save.push_back("NAME=someone");
+      save.push_back("FLAGS=0000008" + std::to_string(next(10)));
+    } else if (kind == 1) {
+      save.push_back("[WORLDSCRIPT " + std::to_string(i) + "]");
+      save.push_back("SERIAL=" + std::to_string(i));
+      save.push_back("CONT=" + std::to_string(i - 1));
+    } else {
+      save.push_back("  [WORLDITEM 0" + std::to_string(0xe00 + next(40)) + "]");
+      if (next(50) != 0) save.push_back("SERIAL=" + std::to_string(next(2) == 0 ? i : next(sections)));
+      save.push_back("// comment " + std::to_string(i));
+      const std::uint32_t where = next(4);
+      if (where == 0) save.push_back("CONT=c" + std::to_string(next(sections)));
+      if (where == 1) save.push_back("\tCONT=" + std::to_string(next(sections)));
+      if (next(5) == 0) save.push_back("TYPE=" + std::to_string(next(80)));
+      save.push_back("COLOR=" + std::to_string(next(2000)));
+    }
+  }
+  if (end_marker) save.push_back("[EOF]");
+  save.push_back("[WORLDITEM 0f]");
+  save.push_back("SERIAL=after");
+  return Crlf(save);
+}
+
+struct AnalysisOutcome {
+  std::vector<std::string> events;
+  std::int64_t counters[4];
+  BodyBytes bytes;
+};
+
+AnalysisOutcome AnalyseAndWrite(std::string_view save, AnalysisThreads threads, int position) {
+  World w;
+  RecordingHost host;
+  host.position = position;
+  Analyse(w, host, save, threads);
+  AnalysisOutcome out{host.events, {w.CharCount, w.PlayerCount, w.ItemCount, w.ContainedCount}, {}};
+  out.bytes = WriteBodyBytes(w, host);
+  return out;
+}
+
+TEST(Analyse, TwoThreadsGiveTheSameWorldAsOne) {
+  for (bool end_marker : {true, false}) {
+    for (int position : {0, 7, 250}) {
+      const std::string save = MixedSave(60000, end_marker);
+      const AnalysisOutcome one = AnalyseAndWrite(save, AnalysisThreads::kOne, position);
+      const AnalysisOutcome two = AnalyseAndWrite(save, AnalysisThreads::kTwo, position);
+      ASSERT_GT(one.counters[3], 10000) << "the save nests items";
+      EXPECT_EQ(one.events, two.events) << "gauge and pumps, position " << position;
+      EXPECT_TRUE(std::equal(std::begin(one.counters), std::end(one.counters), two.counters));
+      EXPECT_EQ(one.bytes.chars, two.bytes.chars);
+      EXPECT_EQ(one.bytes.world, two.bytes.world);
+    }
+  }
+}
+
+TEST(Analyse, ACancelStopsTheReaderThreadAndTheWorldCanBeReadAgain) {
+  const std::string save = MixedSave(60000, true);
+  World w;
+  RecordingHost host;
+  host.position = 0;
+  int pumps = 0;
+  host.on_process_messages = [&pumps](RecordingHost& h) { h.cancel = ++pumps == 1000; };
+  EXPECT_THROW(Analyse(w, host, save, AnalysisThreads::kTwo), RunCancelled);
+  EXPECT_EQ(pumps, 1000);
+  EXPECT_LT(w.ItemCount + w.CharCount, 1000) << "nothing is filed after the cancelling pump";
+
+  host.on_process_messages = nullptr;
+  host.cancel = false;
+  Analyse(w, host, save, AnalysisThreads::kTwo);
+  const AnalysisOutcome one = AnalyseAndWrite(save, AnalysisThreads::kOne, 0);
+  EXPECT_EQ(w.ItemCount, one.counters[2]);
+  EXPECT_EQ(w.ContainedCount, one.counters[3]);
 }
 
 }  // namespace

@@ -67,10 +67,10 @@ std::vector<std::string> TempDir::Names() const {
   return names;
 }
 
-void Analyse(World& w, RecordingHost& host, std::string_view source) {
+void Analyse(World& w, RecordingHost& host, std::string_view source, AnalysisThreads threads) {
   ReleaseStores(w);
   w.SourceLines.LoadFromBytes(source);
-  AnalyseWorld(w, host);
+  AnalyseWorld(w, host, threads);
 }
 
 BodyBytes WriteBodyBytes(World& w, RecordingHost& host) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/analyse.h"
 #include "engine/run.h"
 #include "engine/world.h"
 #include "tests/recording_host.h"
@@ -41,7 +42,8 @@ class TempDir {
 };
 
 // Empties the stores, loads `source` as the world save and analyses it.
-void Analyse(World& w, RecordingHost& host, std::string_view source);
+void Analyse(World& w, RecordingHost& host, std::string_view source,
+             AnalysisThreads threads = AnalysisThreads::kAuto);
 
 // What the writers produce after the analysis and any passes: the header,
 // the characters and then the unowned items, without the lines that the run
