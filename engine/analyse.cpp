@@ -345,28 +345,13 @@ void AnalyseOnTwoThreads(SectionReader& reader, Filer& filer) {
   }
 }
 
-bool UseTwoThreads(const World& w, AnalysisThreads threads) {
-  switch (threads) {
-    case AnalysisThreads::kOne:
-      return false;
-    case AnalysisThreads::kTwo:
-      return true;
-    case AnalysisThreads::kAuto:
-      break;
-  }
-  // Below a few megabytes a second thread costs more than it saves.
-  constexpr std::size_t kTwoThreadsFrom = std::size_t{4} << 20;
-  return w.SourceLines.Bytes().size() >= kTwoThreadsFrom &&
-         std::thread::hardware_concurrency() > 1;
-}
-
 }  // namespace
 
-void AnalyseWorld(World& w, RunHost& host, AnalysisThreads threads) {
+void AnalyseWorld(World& w, RunHost& host, RunThreads threads) {
   w.FlagsEdit = host.Checked(Switch::kDeleteNpcs);
   SectionReader reader(w);
   Filer filer(w, host, reader);
-  if (UseTwoThreads(w, threads)) {
+  if (UseSecondThread(w, threads)) {
     AnalyseOnTwoThreads(reader, filer);
   } else {
     AnalyseOnOneThread(reader, filer);

@@ -1,10 +1,13 @@
 #include "engine/run.h"
 
+#include <atomic>
 #include <chrono>
 #include <exception>
 #include <memory>
 #include <new>
 #include <optional>
+#include <system_error>
+#include <thread>
 
 #include "engine/analyse.h"
 #include "engine/errors.h"
@@ -13,6 +16,7 @@
 #include "platform/file_system.h"
 #include "writers/char_writer.h"
 #include "writers/item_writer.h"
+#include "writers/world_file_writer.h"
 
 namespace orv {
 namespace {
@@ -107,10 +111,62 @@ RunSummary Convert(World& w, RunHost& host) {
   return summary;
 }
 
+// Makes the world file, on a thread of its own when asked, while the
+// calling thread walks the characters and items with the pumps. A run that
+// fails or is cancelled stops the thread and joins it before the world is
+// touched again.
+class WorldFileMaker {
+ public:
+  WorldFileMaker(const World& w, LineSink& out, const std::string& caption_line,
+                 bool unowned_heading, bool own_thread)
+      : w_(w), out_(out), caption_line_(caption_line), unowned_heading_(unowned_heading) {
+    if (!own_thread) return;
+    try {
+      thread_ = std::thread([this] {
+        try {
+          Make();
+        } catch (...) {
+          failure_ = std::current_exception();
+        }
+      });
+    } catch (const std::system_error&) {
+      // No thread to be had: Finish makes the file instead.
+    }
+  }
+  ~WorldFileMaker() {
+    stop_.store(true, std::memory_order_relaxed);
+    if (thread_.joinable()) thread_.join();
+  }
+  WorldFileMaker(const WorldFileMaker&) = delete;
+  WorldFileMaker& operator=(const WorldFileMaker&) = delete;
+
+  // Waits for the file (or makes it now, without a thread); rethrows what
+  // went wrong making it.
+  void Finish() {
+    if (thread_.joinable()) {
+      thread_.join();
+      if (failure_) std::rethrow_exception(failure_);
+    } else {
+      Make();
+    }
+  }
+
+ private:
+  void Make() { WriteWorldFile(w_, out_, caption_line_, unowned_heading_, stop_); }
+
+  const World& w_;
+  LineSink& out_;
+  const std::string& caption_line_;
+  const bool unowned_heading_;
+  std::atomic<bool> stop_{false};
+  std::exception_ptr failure_;
+  std::thread thread_;
+};
+
 }  // namespace
 
 void AnalyseCleanAndWrite(World& w, RunHost& host, LineSink& char_lines, LineSink& world_lines,
-                          AnalysisThreads threads) {
+                          RunThreads threads) {
   host.SetStatus("analysing worldfile");
   AnalyseWorld(w, host, threads);
 
@@ -136,29 +192,29 @@ void AnalyseCleanAndWrite(World& w, RunHost& host, LineSink& char_lines, LineSin
   }
 
   host.SetStatus("processing chars");
+  const std::string caption = "// " + host.Caption();
+  // Checkboxes are locked during a run, so the switch reads the same now as
+  // at "processing items".
+  WorldFileMaker world_file(w, world_lines, caption, !host.Checked(Switch::kDeleteNpcs),
+                            UseSecondThread(w, threads));
+  // The walk below makes the character file and, for the world file, only
+  // pumps and moves the gauge: WorldFileMaker makes that file's lines.
   w.CharLines = &char_lines;
-  w.WorldLines = &world_lines;
+  w.WorldLines = nullptr;
   struct Detach {
     World& w;
     ~Detach() { w.CharLines = w.WorldLines = nullptr; }
   } detach{w};
 
-  const std::string caption = "// " + host.Caption();
   char_lines.Append(caption);
   char_lines.Append(std::string_view());
-  world_lines.Append(caption);
-  world_lines.Append(std::string_view());
   WriteHeader(w);
   WriteChars(w, host);
   char_lines.Append(std::string_view("[EOF]"));
 
   host.SetStatus("processing items");
-  if (!host.Checked(Switch::kDeleteNpcs)) {
-    world_lines.Append(std::string_view("// unowned items"));
-    world_lines.Append(std::string_view());
-  }
   WriteItems(w, host, w.UnownedItems, kWorldFile, true);
-  world_lines.Append(std::string_view("[EOF]"));
+  world_file.Finish();
 }
 
 RunResult RunConversion(World& w, RunHost& host) {

@@ -52,7 +52,7 @@ class LineSink;
 // written into the two sinks, framing lines included. For tests, fuzzing
 // and benchmarks that keep the output in memory.
 void AnalyseCleanAndWrite(World& w, RunHost& host, LineSink& char_lines, LineSink& world_lines,
-                          AnalysisThreads threads = AnalysisThreads::kAuto);
+                          RunThreads threads = RunThreads::kAuto);
 
 }  // namespace orv
 

@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   rest.remove_prefix(n_positions);
   const std::size_t illegal_length = data[2] & 0x7f;
   const std::size_t n_illegal = illegal_length < rest.size() ? illegal_length : rest.size();
-  const auto threads = (data[2] & 0x80) ? orv::AnalysisThreads::kTwo : orv::AnalysisThreads::kOne;
+  const auto threads = (data[2] & 0x80) ? orv::RunThreads::kTwo : orv::RunThreads::kOne;
   host.illegal.LoadFromBytes(rest.substr(0, n_illegal));
   rest.remove_prefix(n_illegal);
 

@@ -27,12 +27,12 @@ Lines Join(std::initializer_list<Lines> parts) {
 
 // The analysis may read on a second thread while it files on the first; the
 // gauge, the pumps and the records must not tell the two apart.
-class AnalyseOnEitherThreading : public ::testing::TestWithParam<AnalysisThreads> {};
+class AnalyseOnEitherThreading : public ::testing::TestWithParam<RunThreads> {};
 
 INSTANTIATE_TEST_SUITE_P(Threads, AnalyseOnEitherThreading,
-                         ::testing::Values(AnalysisThreads::kOne, AnalysisThreads::kTwo),
-                         [](const ::testing::TestParamInfo<AnalysisThreads>& info) {
-                           return info.param == AnalysisThreads::kOne ? "OneThread" : "TwoThreads";
+                         ::testing::Values(RunThreads::kOne, RunThreads::kTwo),
+                         [](const ::testing::TestParamInfo<RunThreads>& info) {
+                           return info.param == RunThreads::kOne ? "OneThread" : "TwoThreads";
                          });
 
 TEST(Analyse, CountersAndDivisors) {
@@ -184,53 +184,13 @@ TEST(Analyse, ALastSectionWithoutEndMarkerIsKept) {
 }
 
 
-// A save of every kind of turn, large enough for many hand-overs between the
-// reader and the filing: players and NPCs, items in characters and in items
-// read before and after them, duplicate and missing serials, sections of
-// other kinds, comments and indented lines.
-std::string MixedSave(int sections, bool end_marker) {
-  Lines save = {"[HEADER]", "TITLE=ORV x", "// a comment"};
-  std::uint32_t seed = 12345;
-  auto next = [&seed](std::uint32_t n) {
-    seed = seed * 1103515245u + 12345u;
-    return (seed >> 8) % n;
-  };
-  for (int i = 0; i < sections; ++i) {
-    const std::uint32_t kind = next(20);
-    if (kind == 0) {
-      save.push_back("[WORLDCHAR 0190]");
-      save.push_back("SERIAL=c" + std::to_string(i));
-      if (next(3) == 0) save.push_back("ACCOUNT=a" + std::to_string(i));
-      save.push_back("NAME=someone");
-      save.push_back("FLAGS=0000008" + std::to_string(next(10)));
-    } else if (kind == 1) {
-      save.push_back("[WORLDSCRIPT " + std::to_string(i) + "]");
-      save.push_back("SERIAL=" + std::to_string(i));
-      save.push_back("CONT=" + std::to_string(i - 1));
-    } else {
-      save.push_back("  [WORLDITEM 0" + std::to_string(0xe00 + next(40)) + "]");
-      if (next(50) != 0) save.push_back("SERIAL=" + std::to_string(next(2) == 0 ? i : next(sections)));
-      save.push_back("// comment " + std::to_string(i));
-      const std::uint32_t where = next(4);
-      if (where == 0) save.push_back("CONT=c" + std::to_string(next(sections)));
-      if (where == 1) save.push_back("\tCONT=" + std::to_string(next(sections)));
-      if (next(5) == 0) save.push_back("TYPE=" + std::to_string(next(80)));
-      save.push_back("COLOR=" + std::to_string(next(2000)));
-    }
-  }
-  if (end_marker) save.push_back("[EOF]");
-  save.push_back("[WORLDITEM 0f]");
-  save.push_back("SERIAL=after");
-  return Crlf(save);
-}
-
 struct AnalysisOutcome {
   std::vector<std::string> events;
   std::int64_t counters[4];
   BodyBytes bytes;
 };
 
-AnalysisOutcome AnalyseAndWrite(std::string_view save, AnalysisThreads threads, int position) {
+AnalysisOutcome AnalyseAndWrite(std::string_view save, RunThreads threads, int position) {
   World w;
   RecordingHost host;
   host.position = position;
@@ -244,8 +204,8 @@ TEST(Analyse, TwoThreadsGiveTheSameWorldAsOne) {
   for (bool end_marker : {true, false}) {
     for (int position : {0, 7, 250}) {
       const std::string save = MixedSave(60000, end_marker);
-      const AnalysisOutcome one = AnalyseAndWrite(save, AnalysisThreads::kOne, position);
-      const AnalysisOutcome two = AnalyseAndWrite(save, AnalysisThreads::kTwo, position);
+      const AnalysisOutcome one = AnalyseAndWrite(save, RunThreads::kOne, position);
+      const AnalysisOutcome two = AnalyseAndWrite(save, RunThreads::kTwo, position);
       ASSERT_GT(one.counters[3], 10000) << "the save nests items";
       EXPECT_EQ(one.events, two.events) << "gauge and pumps, position " << position;
       EXPECT_TRUE(std::equal(std::begin(one.counters), std::end(one.counters), two.counters));
@@ -262,14 +222,14 @@ TEST(Analyse, ACancelStopsTheReaderThreadAndTheWorldCanBeReadAgain) {
   host.position = 0;
   int pumps = 0;
   host.on_process_messages = [&pumps](RecordingHost& h) { h.cancel = ++pumps == 1000; };
-  EXPECT_THROW(Analyse(w, host, save, AnalysisThreads::kTwo), RunCancelled);
+  EXPECT_THROW(Analyse(w, host, save, RunThreads::kTwo), RunCancelled);
   EXPECT_EQ(pumps, 1000);
   EXPECT_LT(w.ItemCount + w.CharCount, 1000) << "nothing is filed after the cancelling pump";
 
   host.on_process_messages = nullptr;
   host.cancel = false;
-  Analyse(w, host, save, AnalysisThreads::kTwo);
-  const AnalysisOutcome one = AnalyseAndWrite(save, AnalysisThreads::kOne, 0);
+  Analyse(w, host, save, RunThreads::kTwo);
+  const AnalysisOutcome one = AnalyseAndWrite(save, RunThreads::kOne, 0);
   EXPECT_EQ(w.ItemCount, one.counters[2]);
   EXPECT_EQ(w.ContainedCount, one.counters[3]);
 }

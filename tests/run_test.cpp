@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/errors.h"
+#include "engine/line_sink.h"
 #include "engine/run.h"
 #include "tests/test_util.h"
 
@@ -256,6 +258,103 @@ TEST(Run, AMillionSectionSaveConverts) {
   EXPECT_EQ(result.summary.chars, 250000);
   EXPECT_EQ(result.summary.contained, 750000);
   EXPECT_EQ(result.summary.char_file_bytes, save.size() + kCaption.size() + 4 + 7);
+}
+
+
+// The sample save's sections twenty times over (its "[EOF]" and what
+// follows cut off), then a generated save: every pass finds work in it.
+std::string PassRichSave() {
+  const std::string sample = ReadFile(std::string(ORVANTOR_SOURCE_DIR) + "/samples/world.scp");
+  const std::string body = sample.substr(0, sample.find("[EOF]"));
+  std::string save;
+  for (int i = 0; i < 20; ++i) save += body;
+  return save + MixedSave(30000, true);
+}
+
+struct MemoryRun {
+  std::vector<std::string> events;
+  std::string chars, world;
+};
+
+MemoryRun RunInMemory(const std::string& save, RunThreads threads, int position,
+                      bool delete_npcs) {
+  World w;
+  RecordingHost host;
+  host.position = position;
+  host.Set(Switch::kDeleteNpcs, delete_npcs);
+  host.Set(Switch::kShrinkPets, delete_npcs);
+  host.positions.LoadFromFile(std::string(ORVANTOR_SOURCE_DIR) + "/samples/positions.txt");
+  host.illegal.LoadFromFile(std::string(ORVANTOR_SOURCE_DIR) + "/samples/illegal.txt");
+  w.SourceLines.LoadFromBytes(save);
+  MemoryLineSink chars, world;
+  AnalyseCleanAndWrite(w, host, chars, world, threads);
+  return {host.events, chars.Bytes(), world.Bytes()};
+}
+
+TEST(Run, TwoThreadsWriteTheSameFilesWithTheSamePumpsAsOne) {
+  const std::string save = PassRichSave();
+  for (bool delete_npcs : {true, false}) {
+    for (int position : {0, 250}) {
+      const MemoryRun one = RunInMemory(save, RunThreads::kOne, position, delete_npcs);
+      const MemoryRun two = RunInMemory(save, RunThreads::kTwo, position, delete_npcs);
+      ASSERT_GT(one.world.size(), 100000u);
+      EXPECT_EQ(one.events, two.events) << "delete NPCs " << delete_npcs << ", position " << position;
+      EXPECT_EQ(one.chars, two.chars);
+      EXPECT_EQ(one.world, two.world);
+    }
+  }
+}
+
+TEST(Run, ACancelWhileWritingStopsTheWorldFileThread) {
+  const std::string save = PassRichSave();
+  for (const char* stage : {"processing chars", "processing items"}) {
+    World w;
+    RecordingHost host;
+    host.position = 0;
+    // Cancels at the second pump after the stage's status text.
+    const std::string status = std::string("status:") + stage;
+    std::size_t seen = 0;
+    int pumps_in_stage = 0;
+    host.on_process_messages = [&](RecordingHost& h) {
+      for (; seen < h.events.size(); ++seen) {
+        if (h.events[seen].rfind("status:", 0) == 0) pumps_in_stage = h.events[seen] == status ? 0 : -1;
+      }
+      if (pumps_in_stage >= 0 && ++pumps_in_stage == 2) h.cancel = true;
+    };
+    w.SourceLines.LoadFromBytes(save);
+    MemoryLineSink chars, world;
+    EXPECT_THROW(AnalyseCleanAndWrite(w, host, chars, world, RunThreads::kTwo), RunCancelled) << stage;
+    EXPECT_EQ(w.CharLines, nullptr);
+    EXPECT_EQ(w.WorldLines, nullptr);
+  }
+}
+
+// Fails every hand-over once `budget` bytes were taken, as a full disk would.
+class FailingSink final : public LineSink {
+ public:
+  explicit FailingSink(std::size_t budget) : LineSink(4096), budget_(budget) {}
+  ~FailingSink() override = default;
+
+ protected:
+  void Drain(const char*, std::size_t size) override {
+    if (size > budget_) throw IoError("no space left on device");
+    budget_ -= size;
+  }
+
+ private:
+  std::size_t budget_;
+};
+
+TEST(Run, AWriteErrorOfTheWorldFileThreadReachesTheRun) {
+  const std::string save = PassRichSave();
+  for (RunThreads threads : {RunThreads::kOne, RunThreads::kTwo}) {
+    World w;
+    RecordingHost host;
+    w.SourceLines.LoadFromBytes(save);
+    MemoryLineSink chars;
+    FailingSink world(100000);
+    EXPECT_THROW(AnalyseCleanAndWrite(w, host, chars, world, threads), IoError);
+  }
 }
 
 }  // namespace

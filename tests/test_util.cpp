@@ -67,7 +67,7 @@ std::vector<std::string> TempDir::Names() const {
   return names;
 }
 
-void Analyse(World& w, RecordingHost& host, std::string_view source, AnalysisThreads threads) {
+void Analyse(World& w, RecordingHost& host, std::string_view source, RunThreads threads) {
   ReleaseStores(w);
   w.SourceLines.LoadFromBytes(source);
   AnalyseWorld(w, host, threads);
@@ -105,5 +105,47 @@ FileRun::FileRun(std::string_view save) {
 }
 
 RunResult FileRun::Run() { return RunConversion(w, host); }
+
+// A save of every kind of turn, large enough for many hand-overs between the
+// reader and the filing: players and NPCs, items in characters and in items
+// read before and after them, duplicate and missing serials, sections of
+// other kinds, comments and indented lines.
+std::string MixedSave(int sections, bool end_marker) {
+  using Lines = std::vector<std::string>;
+  Lines save = {"// saved by ORV", "TITLE=ORV x", "VERSION=0.55", "[HEADER]", "// a comment"};
+  std::uint32_t seed = 12345;
+  auto next = [&seed](std::uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % n;
+  };
+  for (int i = 0; i < sections; ++i) {
+    const std::uint32_t kind = next(20);
+    if (kind == 0) {
+      save.push_back("[WORLDCHAR 0190]");
+      save.push_back("SERIAL=c" + std::to_string(i));
+      if (next(3) == 0) save.push_back("ACCOUNT=a" + std::to_string(i));
+      save.push_back("NAME=someone");
+      save.push_back("FLAGS=0000008" + std::to_string(next(10)));
+    } else if (kind == 1) {
+      save.push_back("[WORLDSCRIPT " + std::to_string(i) + "]");
+      save.push_back("SERIAL=" + std::to_string(i));
+      save.push_back("CONT=" + std::to_string(i - 1));
+    } else {
+      save.push_back("  [WORLDITEM 0" + std::to_string(0xe00 + next(40)) + "]");
+      if (next(50) != 0) save.push_back("SERIAL=" + std::to_string(next(2) == 0 ? i : next(sections)));
+      save.push_back("// comment " + std::to_string(i));
+      const std::uint32_t where = next(4);
+      if (where == 0) save.push_back("CONT=c" + std::to_string(next(sections)));
+      if (where == 1) save.push_back("\tCONT=" + std::to_string(next(sections)));
+      if (next(5) == 0) save.push_back("TYPE=" + std::to_string(next(80)));
+      save.push_back("COLOR=" + std::to_string(next(2000)));
+    }
+  }
+  if (end_marker) save.push_back("[EOF]");
+  save.push_back("[WORLDITEM 0f]");
+  save.push_back("SERIAL=after");
+  return Crlf(save);
+}
+
 
 }  // namespace orv::testing

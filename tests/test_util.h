@@ -41,9 +41,16 @@ class TempDir {
   std::string path_;
 };
 
+// A save of every kind of section, large enough for many hand-overs
+// between threads: players and NPCs, items in characters and in items read
+// before and after them, duplicate and missing serials, sections of other
+// kinds, comments and indented lines, optionally an "[EOF]" with a section
+// after it. The same for the same arguments.
+std::string MixedSave(int sections, bool end_marker);
+
 // Empties the stores, loads `source` as the world save and analyses it.
 void Analyse(World& w, RecordingHost& host, std::string_view source,
-             AnalysisThreads threads = AnalysisThreads::kAuto);
+             RunThreads threads = RunThreads::kAuto);
 
 // What the writers produce after the analysis and any passes: the header,
 // the characters and then the unowned items, without the lines that the run

@@ -1,9 +1,6 @@
 #include "writers/char_writer.h"
 
-#include <string>
-
 #include "engine/kept_lines.h"
-#include "engine/line_rules.h"
 #include "engine/line_sink.h"
 #include "engine/pump.h"
 #include "writers/item_writer.h"
@@ -19,20 +16,10 @@ std::string RewriteHeaderLine(std::string_view line) {
 }
 
 void WriteHeader(World& w) {
-  for (LineCursor c = w.SourceLines.Lines(); c.HasLine(); c.Advance()) {
-    const std::string_view line = c.Line();
-    const std::string_view t = StripLeading(line);
-    if (IsSectionStart(t)) break;
-    // Most header lines pass unchanged and need no copy.
-    if (StartsWith(t, "TITLE=ORV") || StartsWith(t, "VERSION=") || StartsWith(t, "SAVECOUNT=")) {
-      const std::string out = RewriteHeaderLine(line);
-      w.CharLines->Append(out);
-      w.WorldLines->Append(out);
-    } else {
-      w.CharLines->Append(line);
-      w.WorldLines->Append(line);
-    }
-  }
+  ForEachHeaderLine(w, [&w](std::string_view line) {
+    if (w.CharLines != nullptr) w.CharLines->Append(line);
+    if (w.WorldLines != nullptr) w.WorldLines->Append(line);
+  });
 }
 
 void WriteChars(World& w, RunHost& host) {
@@ -42,8 +29,8 @@ void WriteChars(World& w, RunHost& host) {
     pump.Step(host);
     progress.Step(host, w.CharsPerPercent);
     const TWorldChar& c = w.Chars[id];
-    LineSink& out = c.IsNpc ? *w.WorldLines : *w.CharLines;
-    ForEachKeptLine(w, c, [&out](const KeptLine& line) { out.Append(line); });
+    LineSink* out = c.IsNpc ? w.WorldLines : w.CharLines;
+    if (out != nullptr) ForEachKeptLine(w, c, [out](const KeptLine& line) { out->Append(line); });
     WriteItems(w, host, c.Items, c.IsNpc ? kWorldFile : kCharFile, false);
   }
 }

@@ -1,6 +1,10 @@
 #ifndef ORVANTOR_WRITERS_ITEM_WRITER_H_
 #define ORVANTOR_WRITERS_ITEM_WRITER_H_
 
+#include <cstddef>
+#include <type_traits>
+#include <vector>
+
 #include "engine/host.h"
 #include "engine/world.h"
 
@@ -10,13 +14,49 @@ namespace orv {
 inline constexpr int kCharFile = 2;
 inline constexpr int kWorldFile = 3;
 
-// Writes the items of a list in the order they were linked into it (the
-// reverse of list order), each followed at once by its whole content tree,
-// depth first, into the character file (target 2) or the world file (any
-// other code). Pumps once per item at every depth on the countdown that all
-// item walks share; with `count_progress` moves the gauge once per item of
-// the list itself. Walks with an explicit stack, so nesting depth costs no
-// call depth.
+// Calls visit(item, top_level) for the items of `list` in the order they
+// were linked into it (the reverse of list order), each followed at once by
+// its whole content tree, depth first; `top_level` is set for the items of
+// `list` itself. A visit that returns a bool ends the walk by returning
+// false. The walk keeps its stack in `stack` (left as it was found), so
+// nesting depth costs no call depth and one stack serves many walks.
+template <class Visit>
+void ForEachItemInWriteOrder(const World& w, RecordId list, std::vector<RecordId>& stack,
+                             Visit&& visit) {
+  // An item's contents are pushed when it is visited, above the rest of its
+  // own list, so they come out before its next sibling: the order of a
+  // recursive walk. The items of `list` lie at the bottom; `top_level_left`
+  // tells how many of them are still on the stack.
+  const auto push_list = [&](RecordId id) {
+    for (; id != kNone; id = w.Items[id].Next) stack.push_back(id);
+  };
+  const std::size_t bottom = stack.size();
+  push_list(list);
+  std::size_t top_level_left = stack.size() - bottom;
+  while (stack.size() > bottom) {
+    const bool top_level = stack.size() - bottom == top_level_left;
+    if (top_level) --top_level_left;
+    const RecordId id = stack.back();
+    stack.pop_back();
+    const TWorldItem& item = w.Items[id];
+    if constexpr (std::is_same_v<decltype(visit(item, top_level)), bool>) {
+      if (!visit(item, top_level)) {
+        stack.resize(bottom);
+        return;
+      }
+    } else {
+      visit(item, top_level);
+    }
+    push_list(item.Contents);
+  }
+}
+
+// Writes the items of a list in write order (see above) into the character
+// file (target 2) or the world file (any other code); when that file's sink
+// is not set the walk still runs, pumps included, without making the lines.
+// Pumps once per item at every depth on the countdown that all item walks
+// share; with `count_progress` moves the gauge once per item of the list
+// itself.
 void WriteItems(World& w, RunHost& host, RecordId list, int target, bool count_progress);
 
 }  // namespace orv

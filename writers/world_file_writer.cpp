@@ -1,0 +1,53 @@
+#include "writers/world_file_writer.h"
+
+#include <vector>
+
+#include "engine/kept_lines.h"
+#include "writers/char_writer.h"
+#include "writers/item_writer.h"
+
+namespace orv {
+
+void WriteWorldFile(const World& w, LineSink& out, std::string_view caption_line,
+                    bool unowned_heading, const std::atomic<bool>& stop) {
+  auto emit = [&out](const KeptLine& line) { out.Append(line); };
+  // The stop flag is looked at once per this many records.
+  constexpr unsigned kStopCheckEvery = 4096;
+  unsigned until_check = kStopCheckEvery;
+  bool stopped = false;
+  const auto stopping = [&] {
+    if (--until_check == 0) {
+      until_check = kStopCheckEvery;
+      stopped = stop.load(std::memory_order_relaxed);
+    }
+    return stopped;
+  };
+  std::vector<RecordId> stack;
+  const auto write_items = [&](RecordId list) {
+    ForEachItemInWriteOrder(w, list, stack, [&](const TWorldItem& item, bool) {
+      if (stopping()) return false;
+      ForEachKeptLine(w, item, emit);
+      return true;
+    });
+  };
+
+  out.Append(caption_line);
+  out.Append(std::string_view());
+  ForEachHeaderLine(w, [&out](std::string_view line) { out.Append(line); });
+  for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) {
+    const TWorldChar& c = w.Chars[id];
+    if (!c.IsNpc) continue;
+    if (stopping()) return;
+    ForEachKeptLine(w, c, emit);
+    write_items(c.Items);
+  }
+  if (unowned_heading) {
+    out.Append(std::string_view("// unowned items"));
+    out.Append(std::string_view());
+  }
+  write_items(w.UnownedItems);
+  if (stopped) return;
+  out.Append(std::string_view("[EOF]"));
+}
+
+}  // namespace orv
