@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "engine/line_rules.h"
+#include "engine/line_sink.h"
 #include "engine/line_split.h"
 #include "engine/world.h"
 
@@ -29,6 +30,54 @@ void ForEachSectionLine(std::string_view bytes, std::uint64_t offset, bool char_
     if (IsComment(s)) continue;
     fn(EditBodyLine(s, char_section, flags_edit));
   }
+}
+
+// The same lines as ForEachSectionLine, for writing them out: every run of
+// lines that are kept exactly as they stand in the source, each followed
+// there by CR LF, goes to run(bytes, n) in one piece (the n lines with their
+// CR LFs); every other kept line goes to line(KeptLine). Most sections are
+// one such run, which saves making them line by line.
+template <class LineFn, class RunFn>
+void ForEachSectionPiece(std::string_view bytes, std::uint64_t offset, bool char_section,
+                         bool flags_edit, LineFn&& line, RunFn&& run) {
+  LineCursor c(bytes, static_cast<std::size_t>(offset));
+  if (!c.HasLine()) return;
+  const char* run_begin = nullptr;
+  const char* run_end = nullptr;
+  std::uint64_t run_lines = 0;
+  const auto flush = [&] {
+    if (run_lines == 0) return;
+    run(std::string_view(run_begin, static_cast<std::size_t>(run_end - run_begin)), run_lines);
+    run_lines = 0;
+  };
+  // A kept line joins the run when it is the raw line itself, unstripped and
+  // unedited, with CR LF after it.
+  const auto keep = [&](std::string_view raw, std::string_view stripped, const KeptLine& kept) {
+    if (!kept.zero && stripped.size() == raw.size() && c.EndsWithCrLf()) {
+      if (run_lines == 0) run_begin = raw.data();
+      run_end = raw.data() + raw.size() + 2;
+      ++run_lines;
+    } else {
+      flush();
+      line(kept);
+    }
+  };
+  {
+    const std::string_view raw = c.Line();
+    const std::string_view s = StripLeading(raw);
+    keep(raw, s, NormaliseHead(s));
+  }
+  for (c.Advance(); c.HasLine(); c.Advance()) {
+    const std::string_view raw = c.Line();
+    const std::string_view s = StripLeading(raw);
+    if (IsSectionStart(s)) break;
+    if (IsComment(s)) {
+      flush();
+      continue;
+    }
+    keep(raw, s, EditBodyLine(s, char_section, flags_edit));
+  }
+  flush();
 }
 
 // A position line: a kept line whose first two characters are "P=".
@@ -76,6 +125,28 @@ void ForEachKeptLine(const World& w, const TWorldChar& ch, Fn&& fn) {
     case LinesState::kCleared:
     case LinesState::kReleased:
       break;
+  }
+}
+
+// Appends the kept lines of a record to `out`: the same lines as
+// ForEachKeptLine gives, copied in runs where the source allows.
+inline void AppendKeptLines(const World& w, const TWorldItem& item, LineSink& out) {
+  const auto line = [&out](const KeptLine& l) { out.Append(l); };
+  if (item.State == LinesState::kSource) {
+    ForEachSectionPiece(w.SourceLines.Bytes(), item.Lines, false, false, line,
+                        [&out](std::string_view lines, std::uint64_t n) { out.AppendLines(lines, n); });
+  } else {
+    ForEachKeptLine(w, item, line);
+  }
+}
+
+inline void AppendKeptLines(const World& w, const TWorldChar& ch, LineSink& out) {
+  const auto line = [&out](const KeptLine& l) { out.Append(l); };
+  if (ch.State == LinesState::kSource && !ch.Moved) {
+    ForEachSectionPiece(w.SourceLines.Bytes(), ch.Lines, true, w.FlagsEdit, line,
+                        [&out](std::string_view lines, std::uint64_t n) { out.AppendLines(lines, n); });
+  } else {
+    ForEachKeptLine(w, ch, line);
   }
 }
 

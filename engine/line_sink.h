@@ -40,6 +40,13 @@ class LineSink {
     ++lines_;
   }
 
+  // Appends `count` whole lines at once: `lines` holds them with a CR LF
+  // after each.
+  void AppendLines(std::string_view lines, std::uint64_t count) {
+    Put(lines.data(), lines.size());
+    lines_ += count;
+  }
+
   std::uint64_t LineCount() const { return lines_; }
   std::uint64_t ByteCount() const { return bytes_ + used_; }
 

@@ -61,6 +61,9 @@ class LineCursor {
   // Byte offset of the current line's start (the end of the buffer when past
   // the last line).
   std::size_t Offset() const { return static_cast<std::size_t>(pos_ - begin_); }
+  // Whether the current line is followed by CR LF (not by a lone CR or LF,
+  // nor by the end of the buffer).
+  bool EndsWithCrLf() const { return next_ - line_end_ == 2; }
   // Steps to the next line.
   void Advance() {
     pos_ = next_;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/kept_lines.h"
 #include "engine/line_sink.h"
 #include "passes/passes.h"
 #include "writers/char_writer.h"
@@ -190,6 +191,44 @@ TEST(WriteChars, PumpsOncePerCharacterWhateverItHolds) {
   WriteBodies(w, host);
   EXPECT_EQ(host.PumpTurns().size(), 60u);
   EXPECT_EQ(host.PumpTurns()[1], 3);
+}
+
+
+// Sections are copied in runs of lines that stand in the source exactly as
+// they are kept. Whatever the mix of separators, indents, comments and
+// edited lines, the bytes must be those of making every kept line anew.
+TEST(KeptLines, CopiedRunsGiveTheSameBytesAsLineByLine) {
+  const std::vector<std::string> pieces = {
+      "SERIAL=1", "COLOR=455", "COLOR=0455", "  P=1,2,3", "// note", "FLAGS=0000008",
+      "FLAGS=8", "\tNAME=x", "", " ", "TYPE=69", "LINK=4", "X"};
+  const std::vector<std::string> separators = {"\r\n", "\n", "\r", "\n\r", "\r\n\r\n"};
+  std::uint32_t seed = 7;
+  const auto next = [&seed](std::size_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<std::size_t>((seed >> 8) % n);
+  };
+  for (int round = 0; round < 2000; ++round) {
+    const bool char_section = round % 2 == 1;
+    std::string save = next(3) == 0 ? " [WORLDITEM e75]" : (char_section ? "[WORLDCHAR 0190]" : "[WORLDITEM 0e75]");
+    save += separators[next(separators.size())];
+    const std::size_t lines = next(12);
+    for (std::size_t i = 0; i < lines; ++i) {
+      save += pieces[next(pieces.size())];
+      save += separators[next(separators.size())];
+    }
+    if (next(4) == 0) save += "[WORLDITEM 01]\r\n";
+    else if (next(2) == 0) save.resize(save.size() - (save.back() == '\n' && save.size() > 1 && save[save.size() - 2] == '\r' ? 2 : 1));
+
+    for (bool flags_edit : {false, true}) {
+      MemoryLineSink by_line, by_run;
+      ForEachSectionLine(save, 0, char_section, flags_edit, [&](const KeptLine& l) { by_line.Append(l); });
+      ForEachSectionPiece(
+          save, 0, char_section, flags_edit, [&](const KeptLine& l) { by_run.Append(l); },
+          [&](std::string_view bytes, std::uint64_t n) { by_run.AppendLines(bytes, n); });
+      ASSERT_EQ(by_line.Bytes(), by_run.Bytes()) << "round " << round;
+      ASSERT_EQ(by_line.LineCount(), by_run.LineCount()) << "round " << round;
+    }
+  }
 }
 
 }  // namespace

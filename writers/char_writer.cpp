@@ -30,7 +30,7 @@ void WriteChars(World& w, RunHost& host) {
     progress.Step(host, w.CharsPerPercent);
     const TWorldChar& c = w.Chars[id];
     LineSink* out = c.IsNpc ? w.WorldLines : w.CharLines;
-    if (out != nullptr) ForEachKeptLine(w, c, [out](const KeptLine& line) { out->Append(line); });
+    if (out != nullptr) AppendKeptLines(w, c, *out);
     WriteItems(w, host, c.Items, c.IsNpc ? kWorldFile : kCharFile, false);
   }
 }

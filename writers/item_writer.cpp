@@ -11,11 +11,10 @@ void WriteItems(World& w, RunHost& host, RecordId list, int target, bool count_p
   LineSink* out = target == kCharFile ? w.CharLines : w.WorldLines;
   Progress progress;
   std::vector<RecordId> stack;
-  auto emit = [out](const KeptLine& line) { out->Append(line); };
   ForEachItemInWriteOrder(w, list, stack, [&](const TWorldItem& item, bool top_level) {
     PumpStep(host, w.ItemWalkCountdown);
     if (top_level && count_progress) progress.Step(host, w.UnownedPerPercent);
-    if (out != nullptr) ForEachKeptLine(w, item, emit);
+    if (out != nullptr) AppendKeptLines(w, item, *out);
   });
 }
 

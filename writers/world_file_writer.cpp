@@ -10,7 +10,6 @@ namespace orv {
 
 void WriteWorldFile(const World& w, LineSink& out, std::string_view caption_line,
                     bool unowned_heading, const std::atomic<bool>& stop) {
-  auto emit = [&out](const KeptLine& line) { out.Append(line); };
   // The stop flag is looked at once per this many records.
   constexpr unsigned kStopCheckEvery = 4096;
   unsigned until_check = kStopCheckEvery;
@@ -26,7 +25,7 @@ void WriteWorldFile(const World& w, LineSink& out, std::string_view caption_line
   const auto write_items = [&](RecordId list) {
     ForEachItemInWriteOrder(w, list, stack, [&](const TWorldItem& item, bool) {
       if (stopping()) return false;
-      ForEachKeptLine(w, item, emit);
+      AppendKeptLines(w, item, out);
       return true;
     });
   };
@@ -38,7 +37,7 @@ void WriteWorldFile(const World& w, LineSink& out, std::string_view caption_line
     const TWorldChar& c = w.Chars[id];
     if (!c.IsNpc) continue;
     if (stopping()) return;
-    ForEachKeptLine(w, c, emit);
+    AppendKeptLines(w, c, out);
     write_items(c.Items);
   }
   if (unowned_heading) {
