@@ -97,7 +97,7 @@ void ReadItemSection(World& w, SourceCursor& cursor, Turn& turn) {
   const RecordId id = w.Items.Make();
   TWorldItem& item = w.Items[id];
   char scratch[10];
-  item.BaseId = w.ItemTexts.Intern(ReadHead(item, cursor, scratch));
+  const TextPool::Ref base_id = w.ItemTexts.Intern(ReadHead(item, cursor, scratch));
   std::string_view type;
   turn.container = FixedText<10>();
   ReadBody(cursor, [&](std::string_view s) {
@@ -115,7 +115,7 @@ void ReadItemSection(World& w, SourceCursor& cursor, Turn& turn) {
         break;
     }
   });
-  item.Type = w.ItemTexts.Intern(type);
+  item.Kind = w.ItemKindPool.Intern(base_id, w.ItemTexts.Intern(type));
   turn.kind = Turn::Kind::kItem;
   turn.id = id;
   turn.serial_hash = Tree<TWorldItem>::SlotHash(item.Serial.view());

@@ -39,6 +39,33 @@ class TextPool {
   std::vector<Ref> slots_;  // text number + 1; 0 marks a free slot
 };
 
+// The (id, type) pairs of the item records, interned: an item keeps one
+// 32-bit number for both texts, and a world holds few distinct pairs. Number
+// 0 is the pair of empty texts.
+class ItemKinds {
+ public:
+  using Ref = std::uint32_t;
+  static constexpr Ref kPlain = 0;
+  struct Kind {
+    TextPool::Ref base_id;
+    TextPool::Ref type;
+  };
+
+  ItemKinds();
+
+  // The number of the pair, interning it first when it is new.
+  Ref Intern(TextPool::Ref base_id, TextPool::Ref type);
+  const Kind& operator[](Ref ref) const { return kinds_[ref]; }
+  // Forgets every pair but the empty one.
+  void Clear();
+
+ private:
+  void Grow();
+
+  std::vector<Kind> kinds_;
+  std::vector<Ref> slots_;  // pair number + 1; 0 marks a free slot
+};
+
 }  // namespace orv
 
 #endif  // ORVANTOR_ENGINE_TEXT_POOL_H_

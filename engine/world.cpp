@@ -39,11 +39,11 @@ bool AttachToContainer(World& w, std::uint32_t container_hash) {
 }
 
 std::string_view BaseIdOf(const World& w, const TWorldItem& item) {
-  return w.ItemTexts.Text(item.BaseId);
+  return w.ItemTexts.Text(BaseIdRef(w, item));
 }
 
 std::string_view TypeOf(const World& w, const TWorldItem& item) {
-  return w.ItemTexts.Text(item.Type);
+  return w.ItemTexts.Text(TypeRef(w, item));
 }
 
 namespace {
@@ -102,6 +102,7 @@ void ReleaseStores(World& w) {
   w.Items.Clear();
   w.OwnedLines.clear();
   w.ItemTexts.Clear();
+  w.ItemKindPool.Clear();
   w.ItemTree.ReleaseTree();
   w.CharTree.ReleaseTree();
   w.CharCount = w.ItemCount = w.ContainedCount = 0;

@@ -32,18 +32,19 @@ enum class LinesState : std::uint8_t {
 };
 
 // One item section. Millions of these make up a world, so the record is
-// kept small: the section id and type are interned numbers, and the
-// "CONT=" and "LINK=" values, which only the analysis and a few memory
-// objects need, are read again from the section when asked for.
+// kept to 32 bytes: the section id and type are one interned pair (see
+// BaseIdRef and TypeRef), and the "CONT=" and "LINK=" values, which only the
+// analysis and a few memory objects need, are read again from the section
+// when asked for.
 struct TWorldItem {
   FixedText<10> Serial;  // "SERIAL=" value
   LinesState State = LinesState::kSource;
-  TextPool::Ref BaseId = TextPool::kEmpty;  // id from the head with its "]", e.g. "02007]"
-  TextPool::Ref Type = TextPool::kEmpty;    // "TYPE=" value
+  ItemKinds::Ref Kind = ItemKinds::kPlain;  // the id from the head with its "]" and "TYPE="
   RecordId Next = kNone;      // next item of the list that holds this one
   RecordId Contents = kNone;  // first item inside this one, newest first
   std::uint64_t Lines = 0;    // see LinesState
 };
+static_assert(sizeof(TWorldItem) == 32, "item records are sized for millions");
 
 // One character section.
 struct TWorldChar {
@@ -90,8 +91,9 @@ struct World {
   // other one reads.
   alignas(64) RecordArena<TWorldChar> Chars;
   alignas(64) RecordArena<TWorldItem> Items;
-  // The texts of the items' ids and types.
+  // The texts of the items' ids and types, and their pairs.
   alignas(64) TextPool ItemTexts;
+  ItemKinds ItemKindPool;
   std::vector<LineList> OwnedLines;
   // The "CONT=" value of the item just read, for AttachToContainer.
   alignas(64) FixedText<10> LastContainer;
@@ -135,6 +137,13 @@ bool AttachToContainer(World& w, std::uint32_t container_hash);
 // An item's section id ("02007]"), "TYPE=", "CONT=" and "LINK=" values, as
 // the analysis took them (the last line of each key in the section wins).
 std::string_view BaseIdOf(const World& w, const TWorldItem& item);
+// The interned numbers of the id and the type, to compare with ItemTexts.
+inline TextPool::Ref BaseIdRef(const World& w, const TWorldItem& item) {
+  return w.ItemKindPool[item.Kind].base_id;
+}
+inline TextPool::Ref TypeRef(const World& w, const TWorldItem& item) {
+  return w.ItemKindPool[item.Kind].type;
+}
 std::string_view TypeOf(const World& w, const TWorldItem& item);
 FixedText<10> ContainerOf(const World& w, const TWorldItem& item);
 FixedText<10> LinkOf(const World& w, const TWorldItem& item);

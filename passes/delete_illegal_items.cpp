@@ -27,7 +27,7 @@ struct IllegalWalk {
         pump.Step(host);
         progress.Step(host, w.ItemsPerPercent);
         TWorldItem& item = w.Items[id];
-        if (illegal[item.BaseId]) Remove(item);
+        if (illegal[BaseIdRef(w, item)]) Remove(item);
         if (item.Next != kNone) pending.push_back(item.Next);
         id = item.Contents;  // empty after a removal
       }

@@ -16,10 +16,11 @@ void DeleteRespawnPoints(World& w, RunHost& host) {
     pump.Step(host);
     progress.Step(host, w.UnownedPerPercent);
     TWorldItem& item = w.Items[id];
-    if (item.Type == type69) {
+    const TextPool::Ref type = TypeRef(w, item);
+    if (type == type69) {
       item.State = LinesState::kCleared;
       ++w.Stats.respawn_points_removed;
-    } else if (item.Type == type34) {
+    } else if (type == type34) {
       w.SpawnSerials.Append(item.Serial.view());
       item.State = LinesState::kCleared;
       ++w.Stats.respawn_points_removed;
@@ -40,7 +41,7 @@ void DeleteRespawnPoints(World& w, RunHost& host) {
     if (!c.IsNpc || spawn_serials.empty()) continue;
     for (RecordId m = c.Items; m != kNone; m = w.Items[m].Next) {
       TWorldItem& item = w.Items[m];
-      if (item.BaseId == memory_object && spawn_serials.count(LinkOf(w, item).view()) != 0) {
+      if (BaseIdRef(w, item) == memory_object && spawn_serials.count(LinkOf(w, item).view()) != 0) {
         if (item.State != LinesState::kCleared) ++w.Stats.memory_objects_removed;
         item.State = LinesState::kCleared;
       }

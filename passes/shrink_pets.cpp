@@ -10,7 +10,7 @@ RecordId FindPetContainer(const World& w, std::string_view serial) {
   if (owner == kNone) return kNone;
   const TextPool::Ref bank_box = w.ItemTexts.Find("09b2]");
   for (RecordId id = w.Chars[owner].Items; id != kNone; id = w.Items[id].Next) {
-    if (w.Items[id].BaseId == bank_box) return id;
+    if (BaseIdRef(w, w.Items[id]) == bank_box) return id;
   }
   return kNone;
 }
@@ -19,7 +19,7 @@ namespace {
 
 RecordId FirstMemoryObject(const World& w, const TWorldChar& c, TextPool::Ref memory_object) {
   for (RecordId id = c.Items; id != kNone; id = w.Items[id].Next) {
-    if (w.Items[id].BaseId == memory_object) return id;
+    if (BaseIdRef(w, w.Items[id]) == memory_object) return id;
   }
   return kNone;
 }

@@ -103,6 +103,31 @@ TEST(Index, SerialsAreComparedAsWholeTexts) {
                                 "[WORLDITEM 0a]", "CONT=05"}));
 }
 
+TEST(Index, ItemKindsKeepEveryPairApartAndTheEmptyPairFirst) {
+  // Items keep their id and type as one interned pair; the passes compare
+  // either half. Many distinct pairs, interned twice over with the table
+  // growing in between, must come back as the same numbers and halves.
+  TextPool texts;
+  ItemKinds kinds;
+  EXPECT_EQ(kinds.Intern(TextPool::kEmpty, TextPool::kEmpty), ItemKinds::kPlain);
+  std::vector<ItemKinds::Ref> first;
+  for (int i = 0; i < 5000; ++i) {
+    const TextPool::Ref id = texts.Intern("0" + std::to_string(i % 700) + "]");
+    const TextPool::Ref type = i % 3 == 0 ? TextPool::kEmpty : texts.Intern(std::to_string(i % 11));
+    first.push_back(kinds.Intern(id, type));
+  }
+  for (int i = 0; i < 5000; ++i) {
+    const TextPool::Ref id = texts.Find("0" + std::to_string(i % 700) + "]");
+    const TextPool::Ref type = i % 3 == 0 ? TextPool::kEmpty : texts.Find(std::to_string(i % 11));
+    ASSERT_EQ(kinds.Intern(id, type), first[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(kinds[first[static_cast<std::size_t>(i)]].base_id, id);
+    EXPECT_EQ(kinds[first[static_cast<std::size_t>(i)]].type, type);
+  }
+  kinds.Clear();
+  EXPECT_EQ(kinds[ItemKinds::kPlain].base_id, TextPool::kEmpty);
+  EXPECT_EQ(kinds.Intern(texts.Find("01]"), TextPool::kEmpty), 1u);
+}
+
 TEST(Index, TreeFindsEveryKeyAndTheFirstRecordOfEach) {
   RecordArena<TWorldItem> records;
   Tree<TWorldItem> tree(records);
