@@ -382,6 +382,16 @@ void AnalyseOnTwoThreads(World& w, SectionReader& reader, Filer& filer) {
 
 void AnalyseWorld(World& w, RunHost& host, RunThreads threads) {
   w.FlagsEdit = host.Checked(Switch::kDeleteNpcs);
+  // Sized once for the items the save announces, the index does not have to
+  // rehash every key into fresh memory as it fills. Odd saves (indented
+  // heads, CR-only line ends) only make it grow as usual.
+  try {
+    w.ItemTree.Reserve(static_cast<std::size_t>(
+        std::min<std::uint64_t>(w.SourceLines.ItemHeadCount(), std::uint64_t{1} << 31)));
+  } catch (const std::exception&) {
+    // Too many heads to make room for at once (many may lie after "[EOF]"):
+    // the index grows as it fills, and runs out of memory only if it must.
+  }
   SectionReader reader(w);
   Filer filer(w, host, reader);
   if (UseSecondThread(w, threads)) {

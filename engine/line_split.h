@@ -36,6 +36,15 @@ inline const char* FindLineBreak(const char* p, const char* end) {
 // counted on two threads.
 std::uint64_t CountLines(std::string_view bytes);
 
+// The same count, and in the same pass the number of lines that begin with
+// "[WORLDITEM" (at the start or after an LF; not indented): close to the
+// number of item sections, to size the item index before it fills.
+struct LineCounts {
+  std::uint64_t lines = 0;
+  std::uint64_t item_heads = 0;
+};
+LineCounts CountLinesAndItemHeads(std::string_view bytes);
+
 // A forward cursor over the lines of a buffer. No allocation: each line is a
 // view into the buffer.
 class LineCursor {

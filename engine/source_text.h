@@ -32,6 +32,9 @@ class SourceText {
 
   std::string_view Bytes() const { return bytes_; }
   std::uint64_t LineCount() const { return line_count_; }
+  // Lines that begin with "[WORLDITEM", unindented: about the number of item
+  // sections (see CountLinesAndItemHeads).
+  std::uint64_t ItemHeadCount() const { return item_heads_; }
   LineCursor Lines() const { return LineCursor(bytes_); }
   LineCursor LinesFrom(std::size_t offset) const { return LineCursor(bytes_, offset); }
 
@@ -40,6 +43,7 @@ class SourceText {
   std::string owned_;
   std::string_view bytes_;
   std::uint64_t line_count_ = 0;
+  std::uint64_t item_heads_ = 0;
 };
 
 }  // namespace orv

@@ -92,6 +92,14 @@ class Tree {
     if (s.id_plus_one != 0 && s.hash == hash) __builtin_prefetch(&(*records_)[s.id_plus_one - 1]);
   }
 
+  // Makes room for `keys` keys in all before the table needs to grow: each
+  // growth rehashes every key into fresh memory. Never shrinks the table.
+  void Reserve(std::size_t keys) {
+    std::size_t size = size_ == 0 ? 1024 : size_;
+    while (keys * 4 > size * 3) size *= 2;
+    if (size > size_) GrowTo(size);
+  }
+
   bool Empty() const { return count_ == 0; }
   // Number of distinct keys filed.
   std::size_t KeyCount() const { return count_; }
@@ -114,8 +122,9 @@ class Tree {
     std::uint32_t id_plus_one;  // 0 marks a free slot
   };
 
-  void Grow() {
-    const std::size_t size = size_ == 0 ? 1024 : size_ * 2;
+  void Grow() { GrowTo(size_ == 0 ? 1024 : size_ * 2); }
+
+  void GrowTo(std::size_t size) {
     if (size - 1 > 0xffffffffu) throw std::length_error("too many serials in the world save");
     auto* bigger = static_cast<Slot*>(platform::AllocateBulk(size * sizeof(Slot)));
     const std::size_t mask = size - 1;

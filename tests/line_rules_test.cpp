@@ -73,6 +73,44 @@ TEST(LineSplit, LargeSaveCountedInTwoHalvesLosesNoLine) {
   EXPECT_EQ(CountLines(bytes), ReferenceLineCount(bytes));
 }
 
+// Lines that begin with "[WORLDITEM" at the start or after an LF, by brute
+// force.
+std::uint64_t ReferenceItemHeads(const std::string& bytes) {
+  std::uint64_t n = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if ((i == 0 || bytes[i - 1] == '\n') && bytes.compare(i, 10, "[WORLDITEM") == 0) ++n;
+  }
+  return n;
+}
+
+TEST(LineSplit, ItemHeadsAreCountedWhereALineBeginsUnindented) {
+  EXPECT_EQ(CountLinesAndItemHeads("[WORLDITEM 01]\r\n[WORLDITEM 02]\n").item_heads, 2u);
+  EXPECT_EQ(CountLinesAndItemHeads(" [WORLDITEM 01]\r\nx[WORLDITEM\r\n[WORLDCHAR 01]").item_heads, 0u);
+  EXPECT_EQ(CountLinesAndItemHeads("a\r[WORLDITEM 01]\n[WORLDITE").item_heads, 0u)
+      << "only heads after an LF are counted: the count is a guess to size the index";
+  std::mt19937 rng(11);
+  const std::string pieces[] = {"\r\n", "\n", "\r", "[WORLDITEM", "[WORLDITEM 0e]", "x", " "};
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes;
+    for (unsigned k = rng() % 30; k > 0; --k) bytes += pieces[rng() % 7];
+    const LineCounts counts = CountLinesAndItemHeads(bytes);
+    ASSERT_EQ(counts.lines, ReferenceLineCount(bytes)) << round;
+    ASSERT_EQ(counts.item_heads, ReferenceItemHeads(bytes)) << round;
+  }
+}
+
+TEST(LineSplit, ItemHeadsWhereTheTwoHalvesMeetAreCountedOnce) {
+  // Large enough for two threads, which split the bytes in the middle: a
+  // head that begins right at the middle, and one that straddles it.
+  for (std::size_t before_middle : {1u, 6u}) {
+    std::string bytes(65u << 20, 'x');
+    const std::size_t mid = bytes.size() / 2;
+    bytes.replace(mid - before_middle, 11, "\n[WORLDITEM");
+    for (std::size_t i = 0; i < bytes.size(); i += 1 << 20) bytes.replace(i, 11, "\n[WORLDITEM");
+    EXPECT_EQ(CountLinesAndItemHeads(bytes).item_heads, ReferenceItemHeads(bytes)) << before_middle;
+  }
+}
+
 TEST(LineList, SavesEveryLineWithCrLfAndReplacesTheFile) {
   TempDir dir;
   const std::string path = dir.File("list.txt");
