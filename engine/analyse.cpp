@@ -57,7 +57,7 @@ void ReadBody(SourceCursor& cursor, Fn&& fn) {
   for (cursor.Advance(); cursor.HasLine(); cursor.Advance()) {
     const std::string_view s = StripLeading(cursor.lines.Line());
     if (IsSectionStart(s)) return;
-    if (s.size() < 5 || IsComment(s)) continue;  // every key tested is longer
+    if (s.size() < 2 || IsComment(s)) continue;  // every key tested is longer
     fn(s);
   }
 }
@@ -80,6 +80,10 @@ void ReadCharSection(World& w, SourceCursor& cursor, Turn& turn) {
         break;
       case 'N':
         if (StartsWith(s, "NAME=")) c.Name.Assign(ValueCut(s, 6, 30));
+        break;
+      case 'P':
+        // No edit touches a "P=" line, so the kept line begins so too.
+        if (s[1] == '=') c.HasPositionLine = true;
         break;
       default:
         break;

@@ -54,6 +54,7 @@ struct TWorldChar {
   bool IsNpc = true;     // false once an "ACCOUNT=" line was read
   LinesState State = LinesState::kSource;
   bool Moved = false;        // the first "P=" line is replaced by "P=" + Position
+  bool HasPositionLine = false;  // the section has a "P=" line (set by the analysis)
   std::uint64_t Lines = 0;   // see LinesState
   RecordId Next = kNone;     // next character in file order
   RecordId Items = kNone;    // first item held directly, newest first

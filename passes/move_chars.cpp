@@ -15,10 +15,13 @@ void MoveChars(World& w, RunHost& host) {
     // With no positions at all nobody is moved: there is no line k to hand
     // out.
     if (!c.IsNpc && !positions.Empty()) {
-      bool has_position_line = false;
-      ForEachKeptLine(w, c, [&](const KeptLine& l) {
-        if (IsPositionLine(l)) has_position_line = true;
-      });
+      // The analysis noted the "P=" line of every section it read.
+      bool has_position_line = c.State == LinesState::kSource && c.HasPositionLine;
+      if (c.State != LinesState::kSource) {
+        ForEachKeptLine(w, c, [&](const KeptLine& l) {
+          if (IsPositionLine(l)) has_position_line = true;
+        });
+      }
       if (has_position_line) {
         c.Moved = true;
         c.Position = positions[k];

@@ -82,6 +82,15 @@ TEST_F(PassTest, MoveCharsHandsPositionsOutInFileOrderAndWraps) {
   EXPECT_EQ(Grep(Out().chars, "P="), Lines{"P=1,1,1"});
 }
 
+TEST_F(PassTest, MoveCharsSeesShortAndIndentedPositionLinesButNotComments) {
+  Load(Save({Player("short", {"P="}), Player("tab", {"\tP=1"}), Player("comment", {"// P=1,1,1"}),
+             Player("bare", {"P", "P1="}), Player("late", {"NAME=x", "COLOR=5", "P=1,2"})}));
+  host.positions = LineList{"1,1,1", "2,2,2", "3,3,3"};
+  MoveChars(w, host);
+  EXPECT_EQ(w.Stats.chars_moved, 3u);
+  EXPECT_EQ(Grep(Out().chars, "P"), (Lines{"P=1,1,1", "P=2,2,2", "P", "P1=", "P=3,3,3"}));
+}
+
 TEST_F(PassTest, MoveCharsWithAnEmptyListMovesNobody) {
   Load(Save({Player("1", {"P=0,0,0"})}));
   MoveChars(w, host);
