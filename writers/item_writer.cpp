@@ -11,11 +11,17 @@ void WriteItems(World& w, RunHost& host, RecordId list, int target, bool count_p
   LineSink* out = target == kCharFile ? w.CharLines : w.WorldLines;
   Progress progress;
   std::vector<RecordId> stack;
-  ForEachItemInWriteOrder(w, list, stack, [&](const TWorldItem& item, bool top_level) {
+  const auto visit = [&](const TWorldItem& item, bool top_level) {
     PumpStep(host, w.ItemWalkCountdown);
     if (top_level && count_progress) progress.Step(host, w.UnownedPerPercent);
     if (out != nullptr) AppendKeptLines(w, item, *out);
-  });
+  };
+  if (out != nullptr) {
+    ForEachItemInWriteOrder(w, list, stack, visit,
+                            [&w](const TWorldItem& next) { PrefetchLines(w, next); });
+  } else {
+    ForEachItemInWriteOrder(w, list, stack, visit);
+  }
 }
 
 }  // namespace orv

@@ -20,9 +20,13 @@ inline constexpr int kWorldFile = 3;
 // `list` itself. A visit that returns a bool ends the walk by returning
 // false. The walk keeps its stack in `stack` (left as it was found), so
 // nesting depth costs no call depth and one stack serves many walks.
-template <class Visit>
+//
+// `ahead(item)` is called, before an item is visited, for the item that will
+// be visited next (when there is one), so that a writer can start loading
+// its lines while it makes the current ones.
+template <class Visit, class Ahead>
 void ForEachItemInWriteOrder(const World& w, RecordId list, std::vector<RecordId>& stack,
-                             Visit&& visit) {
+                             Visit&& visit, Ahead&& ahead) {
   // An item's contents are pushed when it is visited, above the rest of its
   // own list, so they come out before its next sibling: the order of a
   // recursive walk. The items of `list` lie at the bottom; `top_level_left`
@@ -39,6 +43,10 @@ void ForEachItemInWriteOrder(const World& w, RecordId list, std::vector<RecordId
     const RecordId id = stack.back();
     stack.pop_back();
     const TWorldItem& item = w.Items[id];
+    // The contents go on the stack before the visit, which never touches it:
+    // the order is the same, and the next item is known during the visit.
+    push_list(item.Contents);
+    if (stack.size() > bottom) ahead(w.Items[stack.back()]);
     if constexpr (std::is_same_v<decltype(visit(item, top_level)), bool>) {
       if (!visit(item, top_level)) {
         stack.resize(bottom);
@@ -47,8 +55,23 @@ void ForEachItemInWriteOrder(const World& w, RecordId list, std::vector<RecordId
     } else {
       visit(item, top_level);
     }
-    push_list(item.Contents);
   }
+}
+
+template <class Visit>
+void ForEachItemInWriteOrder(const World& w, RecordId list, std::vector<RecordId>& stack,
+                             Visit&& visit) {
+  ForEachItemInWriteOrder(w, list, stack, visit, [](const TWorldItem&) {});
+}
+
+// Starts loading the first lines of an item's section, for a writer that
+// will make them soon: items are written in container order, so their
+// sections lie all over the source and each would otherwise wait for memory.
+inline void PrefetchLines(const World& w, const TWorldItem& item) {
+  if (item.State != LinesState::kSource) return;
+  const char* lines = w.SourceLines.Bytes().data() + item.Lines;
+  __builtin_prefetch(lines);
+  __builtin_prefetch(lines + 64);
 }
 
 // Writes the items of a list in write order (see above) into the character

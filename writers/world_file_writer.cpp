@@ -23,11 +23,14 @@ void WriteWorldFile(const World& w, LineSink& out, std::string_view caption_line
   };
   std::vector<RecordId> stack;
   const auto write_items = [&](RecordId list) {
-    ForEachItemInWriteOrder(w, list, stack, [&](const TWorldItem& item, bool) {
-      if (stopping()) return false;
-      AppendKeptLines(w, item, out);
-      return true;
-    });
+    ForEachItemInWriteOrder(
+        w, list, stack,
+        [&](const TWorldItem& item, bool) {
+          if (stopping()) return false;
+          AppendKeptLines(w, item, out);
+          return true;
+        },
+        [&w](const TWorldItem& next) { PrefetchLines(w, next); });
   };
 
   out.Append(caption_line);
