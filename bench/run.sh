@@ -103,26 +103,33 @@ source_for() {  # size order -> path of the cached save
 
 echo "orvantor:  $orvantor ($("$orvantor" --version 2>/dev/null | head -n 1 || echo '?'))"
 echo "gen_world: $gen (seed $seed)"
-echo "runs:      $runs per save, conversion and copy floor interleaved"
+echo "runs:      $runs per save, round all saves in turn, conversion and copy floor interleaved"
 echo "machine:   $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo)"
 echo
 
 results=()  # "size order bytes conv_s copy_s peak_kib"
+# Every save is generated (or found in the cache) and read once first, so
+# that every timed run starts from a warm page cache.
 for size in $sizes; do
   for order in $orders; do
     src=$(source_for "$size" "$order")
-    bytes=$(stat -c %s "$src")
-    conv_log=$work/conv.$size.$order
-    copy_log=$work/copy.$size.$order
-    : >"$conv_log"
-    : >"$copy_log"
-    cat "$src" >/dev/null  # read once so every timed run starts from a warm cache
-    for ((r = 1; r <= runs; r++)); do
-      # Each timed command starts alike: no outputs left, nothing dirty in the
-      # page cache waiting to be written back while it runs.
+    cat "$src" >/dev/null
+    : >"$work/conv.$size.$order"
+    : >"$work/copy.$size.$order"
+  done
+done
+# The runs go round all saves in turn, so that a slow spell of this shared
+# machine falls on every size and order alike and the ratios between them
+# hold.
+for ((r = 1; r <= runs; r++)); do
+  for size in $sizes; do
+    for order in $orders; do
+      src=$(source_for "$size" "$order")
+      # Each timed command starts alike: no outputs left, nothing dirty in
+      # the page cache waiting to be written back while it runs.
       rm -f "$work/world.scp" "$work/chars.scp"
       sync
-      if ! timed "$conv_log" "$orvantor" convert "$src" \
+      if ! timed "$work/conv.$size.$order" "$orvantor" convert "$src" \
           --world-file "$work/world.scp" --char-file "$work/chars.scp" \
           --move-chars "$positions" --illegal-items "$illegal" >"$work/orvantor.log" 2>&1; then
         tail -n 20 "$work/orvantor.log" >&2
@@ -130,10 +137,19 @@ for size in $sizes; do
       fi
       rm -f "$work/world.scp" "$work/chars.scp" "$work/copy.a" "$work/copy.b"
       sync
-      timed "$copy_log" bash -c 'cat "$1" > "$2"; cat "$1" > "$3"' _ \
+      timed "$work/copy.$size.$order" bash -c 'cat "$1" > "$2"; cat "$1" > "$3"' _ \
         "$src" "$work/copy.a" "$work/copy.b"
       rm -f "$work/copy.a" "$work/copy.b"
     done
+  done
+  echo "  run $r of $runs done" >&2
+done
+for size in $sizes; do
+  for order in $orders; do
+    src=$(source_for "$size" "$order")
+    bytes=$(stat -c %s "$src")
+    conv_log=$work/conv.$size.$order
+    copy_log=$work/copy.$size.$order
     conv_s=$(cut -d' ' -f1 "$conv_log" | median)
     copy_s=$(cut -d' ' -f1 "$copy_log" | median)
     peak=$(cut -d' ' -f2 "$conv_log" | median)
