@@ -216,6 +216,8 @@ class Filer {
 
   void PrefetchSlots(const Turn& t) const {
     if (t.kind == Turn::Kind::kItem) {
+      // The record itself was just written by the reader's core.
+      __builtin_prefetch(&w_.Items[t.id], 1);
       w_.ItemTree.Prefetch(t.serial_hash);
       w_.CharTree.Prefetch(t.container_hash);
       w_.ItemTree.Prefetch(t.container_hash);
