@@ -1,0 +1,144 @@
+// Micro-benchmarks of the hot loops, for profiling one stage at a time: the
+// line count, the analysis on one and on two threads, and the writers. The
+// end-to-end figure comes from bench/run.sh, not from these.
+//
+// The save is the file named by ORVANTOR_BENCH_SAVE (a save from
+// bench/.cache/ is a good choice), or else a synthetic one of about 64 MiB
+// made here.
+//   build/bin/hot_loops [--benchmark_filter=...]
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "engine/analyse.h"
+#include "engine/host.h"
+#include "engine/line_sink.h"
+#include "engine/world.h"
+#include "writers/char_writer.h"
+#include "writers/world_file_writer.h"
+
+namespace {
+
+// A host that answers with the window's defaults and shows nothing.
+class QuietHost final : public orv::RunHost {
+ public:
+  std::string SourceFileName() override { return {}; }
+  std::string WorldFileName() override { return {}; }
+  std::string CharFileName() override { return {}; }
+  bool Checked(orv::Switch s) override { return s == orv::Switch::kDeleteNpcs; }
+  orv::LineList PositionList() override { return {}; }
+  orv::LineList IllegalList() override { return {}; }
+  int Position() override { return 250; }
+  std::string Caption() override { return "ORVANTOR v4.0 FULL - Pellacord"; }
+  void SetStatus(std::string_view) override {}
+  void SetProgress(int) override {}
+  void ProcessMessages() override {}
+  void Refresh() override {}
+  void SetEnabled(orv::Control, bool) override {}
+  int MessageBox(std::string_view, std::string_view, int) override { return orv::kIdOk; }
+  bool FileExists(const std::string&) override { return true; }
+  void ShutDownPC() override {}
+  void ReportError(std::string_view) override {}
+};
+
+// Counts what it is given and keeps none of it.
+class DiscardingSink final : public orv::LineSink {
+ protected:
+  void Drain(const char*, std::size_t) override {}
+};
+
+// Characters holding nested containers, loose items, in random serial order.
+std::string SyntheticSave(std::size_t bytes) {
+  std::string save = "// saved by ORV\r\nTITLE=ORV 0.55\r\nVERSION=0.55\r\nSAVECOUNT=7\r\n";
+  std::uint64_t state = 1;
+  const auto next = [&state] {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<std::uint32_t>(state >> 33);
+  };
+  std::uint32_t serial = 0;
+  const auto hex = [](std::uint32_t v) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0%08x", v * 2654435761u);
+    return std::string(text);
+  };
+  while (save.size() < bytes) {
+    const std::uint32_t owner = serial++;
+    save += "[WORLDCHAR 0190]\r\nSERIAL=" + hex(owner) + "\r\nNAME=someone\r\nACCOUNT=a\r\n" +
+            "P=1000,1000,0\r\nCOLOR=83ea\r\nFLAGS=00000000\r\n\r\n";
+    std::uint32_t container = owner;
+    for (int k = 0; k < 40; ++k) {
+      const std::uint32_t s = serial++;
+      save += "[WORLDITEM 0e75]\r\nSERIAL=" + hex(s) + "\r\nCONT=" + hex(container) +
+              "\r\nP=" + std::to_string(next() % 5000) + ",1,0\r\nCOLOR=0455\r\nATTR=020\r\n\r\n";
+      if (k % 8 == 0) container = s;
+    }
+    save += "[WORLDITEM 0a2a]\r\nSERIAL=" + hex(serial++) + "\r\nTYPE=119\r\nCOLOR=0\r\n\r\n";
+  }
+  return save + "[EOF]\r\n";
+}
+
+orv::World& LoadedWorld() {
+  static orv::World* world = [] {
+    auto* w = new orv::World();
+    if (const char* path = std::getenv("ORVANTOR_BENCH_SAVE")) {
+      w->SourceLines.LoadFromFile(path);
+    } else {
+      w->SourceLines.LoadFromBytes(SyntheticSave(std::size_t{64} << 20));
+    }
+    return w;
+  }();
+  return *world;
+}
+
+void SetBytes(benchmark::State& state, const orv::World& w) {
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(w.SourceLines.Bytes().size()));
+}
+
+void BM_CountLinesAndItemHeads(benchmark::State& state) {
+  orv::World& w = LoadedWorld();
+  for (auto _ : state) benchmark::DoNotOptimize(orv::CountLinesAndItemHeads(w.SourceLines.Bytes()));
+  SetBytes(state, w);
+}
+BENCHMARK(BM_CountLinesAndItemHeads)->Unit(benchmark::kMillisecond);
+
+void BM_Analyse(benchmark::State& state) {
+  orv::World& w = LoadedWorld();
+  QuietHost host;
+  const auto threads = state.range(0) == 1 ? orv::RunThreads::kOne : orv::RunThreads::kTwo;
+  for (auto _ : state) {
+    orv::ReleaseStores(w);
+    orv::AnalyseWorld(w, host, threads);
+  }
+  SetBytes(state, w);
+}
+BENCHMARK(BM_Analyse)->Arg(1)->Arg(2)->ArgName("threads")->Unit(benchmark::kMillisecond);
+
+// Both files of an analysed world without passes: the character file with
+// the pumping walk, the world file as its thread makes it.
+void BM_WriteFiles(benchmark::State& state) {
+  orv::World& w = LoadedWorld();
+  QuietHost host;
+  orv::ReleaseStores(w);
+  orv::AnalyseWorld(w, host, orv::RunThreads::kOne);
+  const std::atomic<bool> stop{false};
+  for (auto _ : state) {
+    DiscardingSink chars, world;
+    w.CharLines = &chars;
+    w.WorldLines = nullptr;
+    orv::WriteHeader(w);
+    orv::WriteChars(w, host);
+    orv::WriteWorldFile(w, world, "// caption", false, stop);
+    w.CharLines = nullptr;
+    benchmark::DoNotOptimize(chars.ByteCount() + world.ByteCount());
+  }
+  SetBytes(state, w);
+}
+BENCHMARK(BM_WriteFiles)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
