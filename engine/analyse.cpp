@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <atomic>
 #include <exception>
 #include <memory>
@@ -95,13 +96,48 @@ void ReadCharSection(World& w, SourceCursor& cursor, Turn& turn) {
   turn.index = cursor.index - 1;
 }
 
+// The kinds of the items read last. A world has a few dozen (id, type)
+// pairs, so looking the pair's text up here first saves interning both
+// texts and the pair for almost every item.
+class KindMemo {
+ public:
+  ItemKinds::Ref Kind(World& w, std::string_view base_id, std::string_view type) {
+    // The key: the id (at most 10 bytes), the type (at most 8), their lengths.
+    Key key{};
+    std::memcpy(key.bytes, base_id.data(), base_id.size());
+    std::memcpy(key.bytes + 10, type.data(), type.size());
+    key.bytes[18] = static_cast<char>(base_id.size());
+    key.bytes[19] = static_cast<char>(type.size());
+    std::uint64_t words[3];
+    std::memcpy(words, key.bytes, sizeof words);
+    const std::size_t slot = static_cast<std::size_t>(
+        ((words[0] * 0x9e3779b97f4a7c15ull) ^ (words[1] * 0xc2b2ae3d27d4eb4full) ^ words[2]) >> 56);
+    Entry& e = entries_[slot];
+    if (e.filled && std::memcmp(e.key.bytes, key.bytes, sizeof key.bytes) == 0) return e.kind;
+    const ItemKinds::Ref kind = w.ItemKindPool.Intern(w.ItemTexts.Intern(base_id), w.ItemTexts.Intern(type));
+    e = Entry{key, kind, true};
+    return kind;
+  }
+
+ private:
+  struct Key {
+    char bytes[24];
+  };
+  struct Entry {
+    Key key;
+    ItemKinds::Ref kind;
+    bool filled;
+  };
+  Entry entries_[256] = {};
+};
+
 // The same for an item section. "LINK=" is read again from the section when
 // a pass needs it.
-void ReadItemSection(World& w, SourceCursor& cursor, Turn& turn) {
+void ReadItemSection(World& w, SourceCursor& cursor, Turn& turn, KindMemo& kinds) {
   const RecordId id = w.Items.Make();
   TWorldItem& item = w.Items[id];
   char scratch[10];
-  const TextPool::Ref base_id = w.ItemTexts.Intern(ReadHead(item, cursor, scratch));
+  const std::string_view base_id = ReadHead(item, cursor, scratch);
   std::string_view type;
   turn.container = FixedText<10>();
   ReadBody(cursor, [&](std::string_view s) {
@@ -119,7 +155,7 @@ void ReadItemSection(World& w, SourceCursor& cursor, Turn& turn) {
         break;
     }
   });
-  item.Kind = w.ItemKindPool.Intern(base_id, w.ItemTexts.Intern(type));
+  item.Kind = kinds.Kind(w, base_id, type);
   turn.kind = Turn::Kind::kItem;
   turn.id = id;
   turn.serial_hash = Tree<TWorldItem>::SlotHash(item.Serial.view());
@@ -160,7 +196,7 @@ class SectionReader {
     } else if (IsCharHead(s)) {
       ReadCharSection(w_, cursor_, turn);
     } else if (IsItemHead(s)) {
-      ReadItemSection(w_, cursor_, turn);
+      ReadItemSection(w_, cursor_, turn, kinds_);
     } else {
       turn.kind = Turn::Kind::kLine;
       turn.index = cursor_.index;
@@ -170,6 +206,7 @@ class SectionReader {
 
   World& w_;
   SourceCursor cursor_;
+  KindMemo kinds_;
   std::exception_ptr failure_;
 };
 

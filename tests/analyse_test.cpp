@@ -234,5 +234,33 @@ TEST(Analyse, ACancelStopsTheReaderThreadAndTheWorldCanBeReadAgain) {
   EXPECT_EQ(w.ContainedCount, one.counters[3]);
 }
 
+
+TEST(Analyse, EveryItemKeepsItsOwnIdAndTypeAmongManyKinds) {
+  // More (id, type) pairs than the reader remembers at once, in an order
+  // that keeps replacing them, some differing only in where id ends and
+  // type begins.
+  Lines save;
+  std::vector<std::pair<std::string, std::string>> expected;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string id = "0" + std::to_string((i * 7) % 700) + (i % 5 == 0 ? "1]" : "]");
+    const std::string type = i % 3 == 0 ? "" : (i % 5 == 0 ? "]" : std::to_string(i % 13));
+    save.push_back("[WORLDITEM " + id);
+    save.push_back("SERIAL=" + std::to_string(i));  // an empty one would hold the rest
+    if (!type.empty() || i % 2 == 0) save.push_back("TYPE=" + type);
+    expected.emplace_back(id, type);
+  }
+  World w;
+  RecordingHost host;
+  Analyse(w, host, Crlf(save), RunThreads::kTwo);
+  std::size_t k = expected.size();
+  for (RecordId id = w.UnownedItems; id != kNone; id = w.Items[id].Next) {
+    ASSERT_GT(k, 0u);
+    --k;
+    ASSERT_EQ(BaseIdOf(w, w.Items[id]), expected[k].first) << k;
+    ASSERT_EQ(TypeOf(w, w.Items[id]), expected[k].second) << k;
+  }
+  EXPECT_EQ(k, 0u);
+}
+
 }  // namespace
 }  // namespace orv::testing
