@@ -18,6 +18,10 @@ namespace {
 
 constexpr const char* kVersion = "orvantor 4.0 (ORVANTOR v4.0 FULL - Pellacord)";
 
+// Exit status when both files are saved but the asked-for power-off could
+// not be requested.
+constexpr int kExitSavedButNoPowerOff = 3;
+
 int RunConvert(orv::cli::ConvertOptions& o, const std::string& move_list,
                const std::string& illegal_list, bool json) {
   try {
@@ -52,6 +56,9 @@ int RunConvert(orv::cli::ConvertOptions& o, const std::string& move_list,
     std::fprintf(stderr, "orvantor: the files are saved, but the summary could not be written\n");
     return 1;
   }
+  // The files are saved, but what was asked did not all happen: a script
+  // that powers a server off this way must be able to tell.
+  if (host.PowerOffFailed()) return kExitSavedButNoPowerOff;
   return 0;
 }
 
@@ -67,6 +74,10 @@ int main(int argc, char** argv) {
                "file that VANTOR expects, cleaning the world on the way.",
                "orvantor"};
   app.set_version_flag("--version", kVersion);
+  app.footer(
+      "Exit status: 0 when both files are saved; 3 when they are saved but the power-off could "
+      "not be requested; 2 on a usage error; 1 on any other failure (the targets are then "
+      "unchanged).");
   app.require_subcommand(1);
 
   orv::cli::ConvertOptions o;

@@ -5,9 +5,47 @@
 
 namespace orv::cli {
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at the start of `s`, or 0.
+std::size_t Utf8SequenceLength(std::string_view s) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  const auto continuation = [&](std::size_t i) { return i < s.size() && (byte(i) & 0xc0) == 0x80; };
+  const unsigned char c = byte(0);
+  if (c >= 0xc2 && c <= 0xdf) return continuation(1) ? 2 : 0;
+  if (c >= 0xe0 && c <= 0xef) {
+    if (!continuation(1) || !continuation(2)) return 0;
+    if (c == 0xe0 && byte(1) < 0xa0) return 0;  // overlong
+    if (c == 0xed && byte(1) >= 0xa0) return 0;  // a surrogate
+    return 3;
+  }
+  if (c >= 0xf0 && c <= 0xf4) {
+    if (!continuation(1) || !continuation(2) || !continuation(3)) return 0;
+    if (c == 0xf0 && byte(1) < 0x90) return 0;  // overlong
+    if (c == 0xf4 && byte(1) >= 0x90) return 0;  // beyond U+10FFFF
+    return 4;
+  }
+  return 0;
+}
+
+}  // namespace
+
 std::string JsonString(std::string_view text) {
   std::string out = "\"";
-  for (unsigned char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      const std::size_t n = Utf8SequenceLength(text.substr(i));
+      if (n != 0) {
+        out.append(text.substr(i, n));
+        i += n - 1;
+      } else {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\u%04x", c);
+        out += buf;
+      }
+      continue;
+    }
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -15,7 +53,7 @@ std::string JsonString(std::string_view text) {
       case '\r': out += "\\r"; break;
       case '\t': out += "\\t"; break;
       default:
-        if (c < 0x20) {
+        if (c < 0x20 || c == 0x7f) {
           char buf[8];
           std::snprintf(buf, sizeof buf, "\\u%04x", c);
           out += buf;

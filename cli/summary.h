@@ -15,8 +15,11 @@ std::string SummaryText(const RunSummary& s, const std::string& char_file,
 std::string SummaryJson(const RunSummary& s, const std::string& char_file,
                         const std::string& world_file);
 
-// `text` as a JSON string literal, quotes included. Bytes of 128 and above
-// are passed through; control characters are escaped.
+// `text` as a JSON string literal, quotes included; control characters are
+// escaped. JSON text must be UTF-8, but a path is any bytes: well-formed
+// UTF-8 passes through, and every other byte of 128 and above is written as
+// the character of that number ("\u00ff" for the byte 0xff), so the object
+// stays valid and the byte can still be told.
 std::string JsonString(std::string_view text);
 
 }  // namespace orv::cli

@@ -1,5 +1,7 @@
 #include "platform/power_off.h"
 
+#include <unistd.h>
+
 #if defined(ORVANTOR_HAVE_SDBUS)
 #include <systemd/sd-bus.h>
 
@@ -9,6 +11,9 @@
 namespace orv::platform {
 
 std::string RequestPowerOff() {
+  // The files just saved may still sit in the page cache; they must be on
+  // disk before the power goes, whatever the login manager does first.
+  ::sync();
 #if defined(ORVANTOR_HAVE_SDBUS)
   sd_bus* bus = nullptr;
   int r = sd_bus_open_system(&bus);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/summary.h"
 #include "tests/test_util.h"
 
 namespace orv::testing {
@@ -36,8 +37,9 @@ class CliTest : public ::testing::Test {
                             "SERIAL=n", "[WORLDITEM 03]", "SERIAL=i", "[EOF]"}));
   }
 
-  Result Cli(const std::vector<std::string>& args) {
-    std::string command = Quote(ORVANTOR_CLI);
+  // Runs the command line; `environment` ("NAME=value ...") goes before it.
+  Result Cli(const std::vector<std::string>& args, const std::string& environment = "") {
+    std::string command = environment + " " + Quote(ORVANTOR_CLI);
     for (const auto& a : args) command += " " + Quote(a);
     command += " </dev/null >" + Quote(dir.File("stdout")) + " 2>" + Quote(dir.File("stderr"));
     const int status = std::system(command.c_str());
@@ -49,10 +51,10 @@ class CliTest : public ::testing::Test {
     std::filesystem::remove(dir.File("stderr"));
     return r;
   }
-  Result Convert(std::vector<std::string> extra) {
+  Result Convert(std::vector<std::string> extra, const std::string& environment = "") {
     std::vector<std::string> args = {"convert", source, "--world-file", world, "--char-file", chars};
     args.insert(args.end(), extra.begin(), extra.end());
-    return Cli(args);
+    return Cli(args, environment);
   }
 
   TempDir dir;
@@ -144,6 +146,26 @@ TEST_F(CliTest, JsonSummaryIsOneObject) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_TRUE(IsOneJsonObject(r.out)) << r.out;
   EXPECT_NE(r.out.find("\"characters\""), std::string::npos);
+}
+
+TEST(JsonString, PathsOfAnyBytesStayValidJson) {
+  using cli::JsonString;
+  EXPECT_EQ(JsonString("caf\xc3\xa9/\xe2\x82\xac/\xf0\x9f\x8c\x8d"), "\"caf\xc3\xa9/\xe2\x82\xac/\xf0\x9f\x8c\x8d\"");
+  EXPECT_EQ(JsonString("a\xff\xe9z"), "\"a\\u00ff\\u00e9z\"") << "Latin-1 bytes";
+  EXPECT_EQ(JsonString("\xc3"), "\"\\u00c3\"") << "a sequence cut short";
+  EXPECT_EQ(JsonString("\xc0\xaf"), "\"\\u00c0\\u00af\"") << "an overlong slash";
+  EXPECT_EQ(JsonString("\xed\xa0\x80"), "\"\\u00ed\\u00a0\\u0080\"") << "a surrogate";
+  EXPECT_EQ(JsonString("q\"\\\x01"), "\"q\\\"\\\\\\u0001\"");
+}
+
+TEST_F(CliTest, APowerOffThatCannotBeRequestedExitsWith3AfterSaving) {
+  // No system bus at that address: the request fails and nothing is
+  // powered off, whatever machine the test runs on.
+  const Result r = Convert({"--power-off"}, "DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/bus");
+  EXPECT_EQ(r.code, 3) << r.err;
+  EXPECT_NE(r.err.find("orvantor: cannot power off: "), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("characters: 2"), std::string::npos) << "the summary still comes";
+  EXPECT_NE(ReadFile(chars).find("SERIAL=p"), std::string::npos) << "the files are saved first";
 }
 
 TEST_F(CliTest, UsageErrorsExitWith2) {

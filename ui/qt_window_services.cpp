@@ -17,6 +17,7 @@
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <unistd.h>
 #endif
 
 namespace orv::ui {
@@ -125,6 +126,8 @@ std::optional<PowerOffError> QtWindowServices::PowerOff() {
 #if defined(_WIN32)
   return WindowsPowerOff();
 #else
+  // The files just saved must be on disk before the power goes.
+  ::sync();
   QDBusConnection bus = QDBusConnection::systemBus();
   if (!bus.isConnected()) {
     return PowerOffError{"ShutDown Error #1",
