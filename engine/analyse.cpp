@@ -1,9 +1,8 @@
 #include "engine/analyse.h"
 
 #include <algorithm>
-#include <chrono>
-#include <cstring>
 #include <atomic>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <system_error>
@@ -11,7 +10,6 @@
 
 #include "engine/line_rules.h"
 #include "engine/pump.h"
-#include "platform/idle_thread.h"
 
 namespace orv {
 namespace {
@@ -349,41 +347,10 @@ void ReadAhead(SectionReader& reader, TurnRing& ring) {
   }
 }
 
-// Fresh memory is slow to fault in, and the item records take most of it:
-// this keeps the next chunk of item records faulted in ahead of the reader,
-// on a thread that runs only when a core would otherwise wait.
-class SpareChunkMaker {
- public:
-  explicit SpareChunkMaker(RecordArena<TWorldItem>& items) {
-    try {
-      thread_ = std::thread([this, &items] {
-        platform::RunThisThreadOnlyWhenIdle();
-        while (!stop_.load(std::memory_order_relaxed)) {
-          // A spare waits (or there is no memory for one): look again soon.
-          if (!items.PrepareSpareChunk()) std::this_thread::sleep_for(std::chrono::microseconds(500));
-        }
-      });
-    } catch (const std::system_error&) {
-      // No thread: the reader faults its chunks in itself.
-    }
-  }
-  ~SpareChunkMaker() {
-    stop_.store(true, std::memory_order_relaxed);
-    if (thread_.joinable()) thread_.join();
-  }
-  SpareChunkMaker(const SpareChunkMaker&) = delete;
-  SpareChunkMaker& operator=(const SpareChunkMaker&) = delete;
-
- private:
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
-
 // The reader on a thread of its own. Whatever way the filing ends (done,
 // cancelled, failed), the reader is stopped and joined before the stores are
 // touched again.
-void AnalyseOnTwoThreads(World& w, SectionReader& reader, Filer& filer) {
-  SpareChunkMaker spares(w.Items);
+void AnalyseOnTwoThreads(SectionReader& reader, Filer& filer) {
   TurnRing ring;
   std::thread reading;
   try {
@@ -438,7 +405,7 @@ void AnalyseWorld(World& w, RunHost& host, RunThreads threads) {
   SectionReader reader(w);
   Filer filer(w, host, reader);
   if (UseSecondThread(w, threads)) {
-    AnalyseOnTwoThreads(w, reader, filer);
+    AnalyseOnTwoThreads(reader, filer);
   } else {
     AnalyseOnOneThread(reader, filer);
   }

@@ -1,7 +1,6 @@
 #ifndef ORVANTOR_ENGINE_RECORD_ARENA_H_
 #define ORVANTOR_ENGINE_RECORD_ARENA_H_
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -49,33 +48,10 @@ class RecordArena {
     if (size_ >= kNone) throw std::length_error("too many sections in the world save");
     const std::size_t chunk = size_ / kChunkSize;
     if (chunk == chunks_.size()) {
-      T* fresh = spare_.exchange(nullptr, std::memory_order_acquire);
-      if (fresh == nullptr) fresh = Allocate();
-      chunks_.push_back(fresh);
+      chunks_.push_back(Allocate());
     }
     new (&chunks_[chunk][size_ % kChunkSize]) T();
     return static_cast<RecordId>(size_++);
-  }
-
-  // Makes the next chunk ahead of time, its pages faulted in, so that a Make
-  // that needs one does not stall on fresh memory. May run on another thread
-  // than Make. Returns false, doing nothing, while a spare chunk waits or
-  // when there is no memory for one (Make then reports it).
-  bool PrepareSpareChunk() noexcept {
-    if (spare_.load(std::memory_order_relaxed) != nullptr) return false;
-    T* chunk = nullptr;
-    try {
-      chunk = Allocate();
-    } catch (const std::bad_alloc&) {
-      return false;
-    }
-    platform::PrefaultBulk(chunk, kChunkBytes);
-    T* none = nullptr;
-    if (!spare_.compare_exchange_strong(none, chunk, std::memory_order_release)) {
-      platform::FreeBulk(chunk, kChunkBytes);
-      return false;
-    }
-    return true;
   }
 
   T& operator[](RecordId id) { return chunks_[id / kChunkSize][id % kChunkSize]; }
@@ -92,7 +68,6 @@ class RecordArena {
     for (std::size_t i = 1; i < chunks_.size(); ++i) platform::FreeBulk(chunks_[i], kChunkBytes);
     if (chunks_.size() > 1) chunks_.erase(chunks_.begin() + 1, chunks_.end());
     size_ = 0;
-    platform::FreeBulk(spare_.exchange(nullptr), kChunkBytes);
   }
 
  private:
@@ -106,7 +81,6 @@ class RecordArena {
   // Written for every record made; kept off the line of the chunk table,
   // which another thread may be reading meanwhile.
   alignas(64) std::size_t size_ = 0;
-  std::atomic<T*> spare_{nullptr};  // a chunk made ahead, or none
 };
 
 }  // namespace orv

@@ -10,11 +10,6 @@ namespace orv::platform {
 // fault per 2 MiB instead of one per 4 KiB. Throws std::bad_alloc.
 void* AllocateBulk(std::size_t bytes);
 
-// Faults every page of a block from AllocateBulk in now, so that the first
-// writes into it later cost no page fault. For a thread that has time to
-// spare while another one will fill the block.
-void PrefaultBulk(void* memory, std::size_t bytes) noexcept;
-
 // Returns memory from AllocateBulk of the same size to the system.
 void FreeBulk(void* memory, std::size_t bytes) noexcept;
 

@@ -44,17 +44,6 @@ void* AllocateBulk(std::size_t bytes) {
   return block;
 }
 
-void PrefaultBulk(void* memory, std::size_t bytes) noexcept {
-  if (memory == nullptr || bytes == 0) return;
-#if defined(MADV_POPULATE_WRITE)
-  if (::madvise(memory, RoundUp(bytes, kHugePage), MADV_POPULATE_WRITE) == 0) return;
-#endif
-  // Older kernels: one write per page does the same. The block is fresh and
-  // zeroed, so writing a zero changes nothing.
-  auto* bytes_of = static_cast<volatile char*>(memory);
-  for (std::size_t i = 0; i < bytes; i += 4096) bytes_of[i] = 0;
-}
-
 void FreeBulk(void* memory, std::size_t bytes) noexcept {
   if (memory == nullptr) return;
   if (bytes == 0) bytes = 1;
