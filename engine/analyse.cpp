@@ -101,9 +101,10 @@ class KindMemo {
  public:
   ItemKinds::Ref Kind(World& w, std::string_view base_id, std::string_view type) {
     // The key: the id (at most 10 bytes), the type (at most 8), their lengths.
+    // An empty view may have no data pointer at all, which memcpy must not see.
     Key key{};
-    std::memcpy(key.bytes, base_id.data(), base_id.size());
-    std::memcpy(key.bytes + 10, type.data(), type.size());
+    if (!base_id.empty()) std::memcpy(key.bytes, base_id.data(), base_id.size());
+    if (!type.empty()) std::memcpy(key.bytes + 10, type.data(), type.size());
     key.bytes[18] = static_cast<char>(base_id.size());
     key.bytes[19] = static_cast<char>(type.size());
     std::uint64_t words[3];

@@ -20,7 +20,7 @@ std::string_view BaseIdOf(const KeptLine& head, char (&scratch)[10]) {
   // The inserted "0" stands at position 12; the id follows it.
   scratch[0] = '0';
   std::string_view rest = head.tail.substr(0, 9);
-  std::memcpy(scratch + 1, rest.data(), rest.size());
+  if (!rest.empty()) std::memcpy(scratch + 1, rest.data(), rest.size());
   return {scratch, rest.size() + 1};
 }
 
