@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -19,9 +20,13 @@ LineSink::~LineSink() = default;
 
 void LineSink::Flush() {
   if (used_ == 0) return;
-  Drain(buffer_.get(), used_);
+  DrainBuffer(buffer_, used_, capacity_);
   bytes_ += used_;
   used_ = 0;
+}
+
+void LineSink::DrainBuffer(std::unique_ptr<char[]>& buffer, std::size_t size, std::size_t) {
+  Drain(buffer.get(), size);
 }
 
 void LineSink::PutSlow(const char* data, std::size_t size) {
@@ -44,19 +49,30 @@ const std::string& MemoryLineSink::Bytes() {
 }
 
 // The background writer: blocks wait in a short queue, so at most a few
-// MiB are in flight.
+// MiB are in flight. A full buffer is handed over as it is and a written one
+// comes back to be filled again: the bytes are copied once, by the kernel.
 struct FileLineSink::Writer {
   explicit Writer(platform::AtomicFileWriter& file) : file(file), thread([this] { Loop(); }) {}
 
   ~Writer() { Stop(); }
 
+  // Queues a copy of `size` bytes (a line too big for any buffer).
   void Push(const char* data, std::size_t size) {
-    std::string block(data, size);
-    std::unique_lock<std::mutex> lock(mutex);
-    room.wait(lock, [this] { return queue.size() < kMaxQueued || failed; });
-    RethrowLocked();
-    queue.push_back(std::move(block));
-    ready.notify_one();
+    auto copy = std::make_unique_for_overwrite<char[]>(size);
+    std::memcpy(copy.get(), data, size);
+    // Not a buffer of the sink's capacity: never handed back for refilling.
+    std::unique_ptr<char[]> unused;
+    Queue(Block{std::move(copy), size, 0}, unused);
+  }
+
+  // Queues the full `buffer` and puts a buffer of `capacity` bytes to fill
+  // next in its place. On an exception `buffer` is left as it was.
+  void Trade(std::unique_ptr<char[]>& buffer, std::size_t size, std::size_t capacity) {
+    std::unique_ptr<char[]> next = TakeSpare(capacity);
+    // Only while every buffer is in flight: a few exist in all.
+    if (!next) next = std::make_unique_for_overwrite<char[]>(capacity);
+    Queue(Block{std::move(buffer), size, capacity}, buffer);
+    buffer = std::move(next);
   }
 
   // Waits until every block is written; rethrows a write error.
@@ -79,25 +95,57 @@ struct FileLineSink::Writer {
  private:
   static constexpr std::size_t kMaxQueued = 4;
 
+  struct Block {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+    std::size_t capacity = 0;  // 0: a one-off copy, freed once written
+  };
+
+  // Queues `block`; when a write error is rethrown instead, the block's
+  // buffer goes back to `owner`.
+  void Queue(Block block, std::unique_ptr<char[]>& owner) {
+    std::unique_lock<std::mutex> lock(mutex);
+    room.wait(lock, [this] { return queue.size() < kMaxQueued || failed; });
+    if (failed && error) {
+      owner = std::move(block.data);
+      std::rethrow_exception(error);
+    }
+    queue.push_back(std::move(block));
+    ready.notify_one();
+  }
+
+  // A written buffer of `capacity` bytes, or null when none is free.
+  std::unique_ptr<char[]> TakeSpare(std::size_t capacity) {
+    std::lock_guard<std::mutex> lock(mutex);
+    for (auto it = spare.begin(); it != spare.end(); ++it) {
+      if (it->capacity != capacity) continue;
+      std::unique_ptr<char[]> buffer = std::move(it->data);
+      spare.erase(it);
+      return buffer;
+    }
+    return nullptr;
+  }
+
   void Loop() {
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
       ready.wait(lock, [this] { return !queue.empty() || stopping; });
       if (queue.empty()) return;  // stopping with nothing left
-      std::string block = std::move(queue.front());
+      Block block = std::move(queue.front());
       queue.pop_front();
       busy = true;
       lock.unlock();
       std::exception_ptr error;
       if (!failed) {
         try {
-          file.Write(block.data(), block.size());
+          file.Write(block.data.get(), block.size);
         } catch (...) {
           error = std::current_exception();
         }
       }
       lock.lock();
       busy = false;
+      if (block.capacity != 0) spare.push_back(std::move(block));
       if (error) {
         failed = true;
         this->error = error;
@@ -114,7 +162,8 @@ struct FileLineSink::Writer {
   platform::AtomicFileWriter& file;
   std::mutex mutex;
   std::condition_variable ready, room;
-  std::deque<std::string> queue;
+  std::deque<Block> queue;
+  std::vector<Block> spare;  // written buffers, ready to be filled again
   bool busy = false;
   bool stopping = false;
   bool failed = false;
@@ -132,6 +181,11 @@ FileLineSink::~FileLineSink() {
 }
 
 void FileLineSink::Drain(const char* data, std::size_t size) { writer_->Push(data, size); }
+
+void FileLineSink::DrainBuffer(std::unique_ptr<char[]>& buffer, std::size_t size,
+                               std::size_t capacity) {
+  writer_->Trade(buffer, size, capacity);
+}
 
 void FileLineSink::Finish() {
   Flush();

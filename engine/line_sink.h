@@ -56,6 +56,12 @@ class LineSink {
  protected:
   // Receives a block of finished bytes.
   virtual void Drain(const char* data, std::size_t size) = 0;
+  // Receives the full buffer itself (`size` bytes used of `capacity`) and
+  // puts the buffer to fill next, of the same capacity, in its place; on an
+  // exception `buffer` is left as it was. The default drains the bytes and
+  // keeps the buffer; a sink that holds blocks for a while trades buffers
+  // instead of copying them.
+  virtual void DrainBuffer(std::unique_ptr<char[]>& buffer, std::size_t size, std::size_t capacity);
 
  private:
   void Put(const char* data, std::size_t size) {
@@ -107,6 +113,7 @@ class FileLineSink final : public LineSink {
 
  protected:
   void Drain(const char* data, std::size_t size) override;
+  void DrainBuffer(std::unique_ptr<char[]>& buffer, std::size_t size, std::size_t capacity) override;
 
  private:
   struct Writer;

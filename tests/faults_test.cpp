@@ -76,6 +76,17 @@ TEST(Faults, TheDiskFillingUpWhileSavingLosesNothing) {
   EXPECT_NE(e.err.find("cannot write"), std::string::npos) << e.err;
 }
 
+TEST(Faults, TheDiskFillingUpMidwayThroughABigFileLosesNothing) {
+  TempDir dir;
+  const std::string save = BigSave(300000);  // about 12 MB, many full buffers
+  const std::string source = PrepareFolder(dir, save);
+  // The limit falls in the middle of the world file, after several buffers
+  // went out whole.
+  const Exit e = RunLimited("--fsize=5000000", dir, source);
+  ExpectNothingLost(dir, source, save, e);
+  EXPECT_NE(e.err.find("cannot write"), std::string::npos) << e.err;
+}
+
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #define ORVANTOR_ASAN 1
