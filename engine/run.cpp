@@ -124,10 +124,11 @@ class WorldFileMaker {
     try {
       thread_ = std::thread([this] {
         try {
-          Make();
+          WriteWorldFile(w_, out_, caption_line_, unowned_heading_, stop_, &unowned_shape_);
         } catch (...) {
           failure_ = std::current_exception();
         }
+        done_.store(true, std::memory_order_release);
       });
     } catch (const std::system_error&) {
       // No thread to be had: Finish makes the file instead.
@@ -140,6 +141,22 @@ class WorldFileMaker {
   WorldFileMaker(const WorldFileMaker&) = delete;
   WorldFileMaker& operator=(const WorldFileMaker&) = delete;
 
+  // Pumps and moves the gauge for the unowned items as WriteItems does
+  // without a world-file sink, then finishes the file. When the thread is
+  // done by now, the walk it noted is replayed instead of walking the items
+  // again; otherwise they are walked while it works on, so that the window
+  // is served all the while.
+  void PumpUnownedItemsAndFinish(World& w, RunHost& host) {
+    if (thread_.joinable() && done_.load(std::memory_order_acquire)) {
+      Finish();
+      unowned_shape_.Replay(w, host, true);
+      return;
+    }
+    WriteItems(w, host, w.UnownedItems, kWorldFile, true);
+    Finish();
+  }
+
+ private:
   // Waits for the file (or makes it now, without a thread); rethrows what
   // went wrong making it.
   void Finish() {
@@ -147,18 +164,17 @@ class WorldFileMaker {
       thread_.join();
       if (failure_) std::rethrow_exception(failure_);
     } else {
-      Make();
+      WriteWorldFile(w_, out_, caption_line_, unowned_heading_, stop_);
     }
   }
-
- private:
-  void Make() { WriteWorldFile(w_, out_, caption_line_, unowned_heading_, stop_); }
 
   const World& w_;
   LineSink& out_;
   const std::string& caption_line_;
   const bool unowned_heading_;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> done_{false};    // set by the thread when it is through
+  ItemWalkShape unowned_shape_;      // the thread's walk over the unowned items
   std::exception_ptr failure_;
   std::thread thread_;
 };
@@ -213,8 +229,7 @@ void AnalyseCleanAndWrite(World& w, RunHost& host, LineSink& char_lines, LineSin
   char_lines.Append(std::string_view("[EOF]"));
 
   host.SetStatus("processing items");
-  WriteItems(w, host, w.UnownedItems, kWorldFile, true);
-  world_file.Finish();
+  world_file.PumpUnownedItemsAndFinish(w, host);
 }
 
 RunResult RunConversion(World& w, RunHost& host) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "passes/passes.h"
 #include "writers/char_writer.h"
 #include "writers/item_writer.h"
+#include "writers/world_file_writer.h"
 #include "tests/test_util.h"
 
 namespace orv::testing {
@@ -148,6 +150,43 @@ TEST(WriteGauge, ItemsInsideOthersAndCharactersItemsAreNotCounted) {
   std::vector<int> expected;
   for (int i = 1; i <= 100; ++i) expected.push_back(i);
   EXPECT_EQ(host.ProgressValues(), expected);
+}
+
+// The world-file thread notes its walk over the unowned items, and the walk
+// that pumps replays it instead of chasing the records again: the host must
+// see the very same pumps and gauge values either way.
+TEST(ItemWalkShape, ReplayGivesThePumpsAndGaugeOfTheWalk) {
+  // Deep nesting under the first and the last unowned item, items inside an
+  // item that is cleared, and a broad random world with forward references.
+  const std::string nested =
+      Crlf({"[WORLDITEM 01]", "SERIAL=top", "[WORLDITEM 01]", "SERIAL=in1", "CONT=top",
+            "[WORLDITEM 01]", "SERIAL=in2", "CONT=in1", "[WORLDITEM 01]", "SERIAL=in3",
+            "CONT=in2", "[WORLDITEM 01]", "SERIAL=side", "CONT=top", "[WORLDITEM 01]",
+            "SERIAL=loose"});
+  for (const std::string& save : {nested, MixedSave(4000, false), nested + MixedSave(3000, true)}) {
+    for (int position : {0, 1, 3}) {
+      World w;
+      RecordingHost host;
+      host.position = position;
+      Analyse(w, host, save);
+      ASSERT_GT(w.ContainedCount, 0u);
+
+      host.ClearEvents();
+      w.ItemWalkCountdown = 0;
+      WriteItems(w, host, w.UnownedItems, kWorldFile, true);  // no sink: pumps only
+      const std::vector<std::string> walked = host.events;
+
+      ItemWalkShape shape;
+      MemoryLineSink world;
+      const std::atomic<bool> stop{false};
+      WriteWorldFile(w, world, "// caption", true, stop, &shape);
+      host.ClearEvents();
+      w.ItemWalkCountdown = 0;
+      shape.Replay(w, host, true);
+      EXPECT_EQ(host.events, walked) << "position " << position;
+      EXPECT_FALSE(walked.empty());
+    }
+  }
 }
 
 TEST(WriteItems, AllItemWalksShareOnePumpCountdown) {

@@ -24,4 +24,17 @@ void WriteItems(World& w, RunHost& host, RecordId list, int target, bool count_p
   }
 }
 
+void ItemWalkShape::Replay(World& w, RunHost& host, bool count_progress) const {
+  Progress progress;
+  auto nested = nested_.begin();
+  for (std::uint32_t visited = 1; visited <= top_level_; ++visited) {
+    PumpStep(host, w.ItemWalkCountdown);
+    if (count_progress) progress.Step(host, w.UnownedPerPercent);
+    if (nested != nested_.end() && nested->after == visited) {
+      for (std::uint32_t k = 0; k < nested->count; ++k) PumpStep(host, w.ItemWalkCountdown);
+      ++nested;
+    }
+  }
+}
+
 }  // namespace orv

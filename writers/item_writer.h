@@ -2,6 +2,7 @@
 #define ORVANTOR_WRITERS_ITEM_WRITER_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <type_traits>
 #include <vector>
 
@@ -81,6 +82,36 @@ inline void PrefetchLines(const World& w, const TWorldItem& item) {
 // share; with `count_progress` moves the gauge once per item of the list
 // itself.
 void WriteItems(World& w, RunHost& host, RecordId list, int target, bool count_progress);
+
+// What the pumps and the gauge of an item walk depend on: how many items of
+// the list itself it visits and, for those with contents, how many items
+// inside them follow. Made by a walk that writes, to spare the walk that
+// pumps from chasing the same records again.
+class ItemWalkShape {
+ public:
+  // Notes the walk's visits in order.
+  void Visit(bool top_level) {
+    if (top_level) {
+      ++top_level_;
+    } else if (!nested_.empty() && nested_.back().after == top_level_) {
+      ++nested_.back().count;
+    } else {
+      nested_.push_back({top_level_, 1});
+    }
+  }
+
+  // Pumps and moves the gauge exactly as WriteItems does for a list walked
+  // in this shape when the target's sink is not set.
+  void Replay(World& w, RunHost& host, bool count_progress) const;
+
+ private:
+  struct Nested {
+    std::uint32_t after;  // the items inside follow the after-th top-level visit
+    std::uint32_t count;
+  };
+  std::uint32_t top_level_ = 0;
+  std::vector<Nested> nested_;  // in walk order
+};
 
 }  // namespace orv
 

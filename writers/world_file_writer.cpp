@@ -9,7 +9,8 @@
 namespace orv {
 
 void WriteWorldFile(const World& w, LineSink& out, std::string_view caption_line,
-                    bool unowned_heading, const std::atomic<bool>& stop) {
+                    bool unowned_heading, const std::atomic<bool>& stop,
+                    ItemWalkShape* unowned_shape) {
   // The stop flag is looked at once per this many records.
   constexpr unsigned kStopCheckEvery = 4096;
   unsigned until_check = kStopCheckEvery;
@@ -22,11 +23,12 @@ void WriteWorldFile(const World& w, LineSink& out, std::string_view caption_line
     return stopped;
   };
   std::vector<RecordId> stack;
-  const auto write_items = [&](RecordId list) {
+  const auto write_items = [&](RecordId list, ItemWalkShape* shape) {
     ForEachItemInWriteOrder(
         w, list, stack,
-        [&](const TWorldItem& item, bool) {
+        [&](const TWorldItem& item, bool top_level) {
           if (stopping()) return false;
+          if (shape != nullptr) shape->Visit(top_level);
           AppendKeptLines(w, item, out);
           return true;
         },
@@ -41,13 +43,13 @@ void WriteWorldFile(const World& w, LineSink& out, std::string_view caption_line
     if (!c.IsNpc) continue;
     if (stopping()) return;
     AppendKeptLines(w, c, out);
-    write_items(c.Items);
+    write_items(c.Items, nullptr);
   }
   if (unowned_heading) {
     out.Append(std::string_view("// unowned items"));
     out.Append(std::string_view());
   }
-  write_items(w.UnownedItems);
+  write_items(w.UnownedItems, unowned_shape);
   if (stopped) return;
   out.Append(std::string_view("[EOF]"));
 }

@@ -6,6 +6,7 @@
 
 #include "engine/line_sink.h"
 #include "engine/world.h"
+#include "writers/item_writer.h"
 
 namespace orv {
 
@@ -15,9 +16,11 @@ namespace orv {
 // with everything it holds, then, when `unowned_heading`, "// unowned items"
 // and a blank line, the unowned items and "[EOF]". These are the lines the
 // pumping writers put into the world file, in the same order. Reads the
-// world only. Returns early, the file unfinished, once `stop` is set.
+// world only. Returns early, the file unfinished, once `stop` is set. When
+// `unowned_shape` is given, the walk over the unowned items is noted in it.
 void WriteWorldFile(const World& w, LineSink& out, std::string_view caption_line,
-                    bool unowned_heading, const std::atomic<bool>& stop);
+                    bool unowned_heading, const std::atomic<bool>& stop,
+                    ItemWalkShape* unowned_shape = nullptr);
 
 }  // namespace orv
 
