@@ -239,18 +239,20 @@ TEST(WriteChars, PumpsOncePerCharacterWhateverItHolds) {
 TEST(KeptLines, CopiedRunsGiveTheSameBytesAsLineByLine) {
   const std::vector<std::string> pieces = {
       "SERIAL=1", "COLOR=455", "COLOR=0455", "  P=1,2,3", "// note", "FLAGS=0000008",
-      "FLAGS=8", "\tNAME=x", "", " ", "TYPE=69", "LINK=4", "X"};
+      "FLAGS=8", "\tNAME=x", "", " ", "TYPE=69", "LINK=4", "X", "CONT=04a", "/x", "Fx",
+      "\x01ctl", "MORE1=0f5f", "ATTR=020", std::string(100, 'Z'), std::string(61, 'Y')};
   const std::vector<std::string> separators = {"\r\n", "\n", "\r", "\n\r", "\r\n\r\n"};
   std::uint32_t seed = 7;
   const auto next = [&seed](std::size_t n) {
     seed = seed * 1103515245u + 12345u;
     return static_cast<std::size_t>((seed >> 8) % n);
   };
-  for (int round = 0; round < 2000; ++round) {
+  for (int round = 0; round < 6000; ++round) {
     const bool char_section = round % 2 == 1;
     std::string save = next(3) == 0 ? " [WORLDITEM e75]" : (char_section ? "[WORLDCHAR 0190]" : "[WORLDITEM 0e75]");
     save += separators[next(separators.size())];
-    const std::size_t lines = next(12);
+    // Long sections too, so that whole windows of lines are passed at once.
+    const std::size_t lines = round % 3 == 0 ? next(80) : next(12);
     for (std::size_t i = 0; i < lines; ++i) {
       save += pieces[next(pieces.size())];
       save += separators[next(separators.size())];
