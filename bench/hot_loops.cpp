@@ -23,25 +23,9 @@
 namespace {
 
 // A host that answers with the window's defaults and shows nothing.
-class QuietHost final : public orv::RunHost {
+class QuietHost final : public orv::SilentHost {
  public:
-  std::string SourceFileName() override { return {}; }
-  std::string WorldFileName() override { return {}; }
-  std::string CharFileName() override { return {}; }
   bool Checked(orv::Switch s) override { return s == orv::Switch::kDeleteNpcs; }
-  orv::LineList PositionList() override { return {}; }
-  orv::LineList IllegalList() override { return {}; }
-  int Position() override { return 250; }
-  std::string Caption() override { return "ORVANTOR v4.0 FULL - Pellacord"; }
-  void SetStatus(std::string_view) override {}
-  void SetProgress(int) override {}
-  void ProcessMessages() override {}
-  void Refresh() override {}
-  void SetEnabled(orv::Control, bool) override {}
-  int MessageBox(std::string_view, std::string_view, int) override { return orv::kIdOk; }
-  bool FileExists(const std::string&) override { return true; }
-  void ShutDownPC() override {}
-  void ReportError(std::string_view) override {}
 };
 
 // Counts what it is given and keeps none of it.

@@ -81,6 +81,31 @@ class RunHost {
   virtual void ReportError(std::string_view message) = 0;
 };
 
+// A host with no window and no files of its own, for runs made in memory
+// (tests, benchmarks, fuzzing): the window calls do nothing, a message box
+// answers OK, every file exists, and there are no names, lists or switches
+// until a subclass gives them.
+class SilentHost : public RunHost {
+ public:
+  std::string SourceFileName() override { return {}; }
+  std::string WorldFileName() override { return {}; }
+  std::string CharFileName() override { return {}; }
+  bool Checked(Switch) override { return false; }
+  LineList PositionList() override { return {}; }
+  LineList IllegalList() override { return {}; }
+  int Position() override { return 250; }
+  std::string Caption() override { return "ORVANTOR v4.0 FULL - Pellacord"; }
+  void SetStatus(std::string_view) override {}
+  void SetProgress(int) override {}
+  void ProcessMessages() override {}
+  void Refresh() override {}
+  void SetEnabled(Control, bool) override {}
+  int MessageBox(std::string_view, std::string_view, int) override { return kIdOk; }
+  bool FileExists(const std::string&) override { return true; }
+  void ShutDownPC() override {}
+  void ReportError(std::string_view) override {}
+};
+
 }  // namespace orv
 
 #endif  // ORVANTOR_ENGINE_HOST_H_

@@ -15,15 +15,12 @@
 
 namespace {
 
-class FuzzHost final : public orv::RunHost {
+class FuzzHost final : public orv::SilentHost {
  public:
   std::uint8_t switches = 0;
   int position = 1;
   orv::LineList positions, illegal;
 
-  std::string SourceFileName() override { return {}; }
-  std::string WorldFileName() override { return {}; }
-  std::string CharFileName() override { return {}; }
   bool Checked(orv::Switch s) override {
     switch (s) {
       case orv::Switch::kIllegalItems: return switches & 1;
@@ -38,16 +35,6 @@ class FuzzHost final : public orv::RunHost {
   orv::LineList PositionList() override { return positions; }
   orv::LineList IllegalList() override { return illegal; }
   int Position() override { return position; }
-  std::string Caption() override { return "ORVANTOR v4.0 FULL - Pellacord"; }
-  void SetStatus(std::string_view) override {}
-  void SetProgress(int) override {}
-  void ProcessMessages() override {}
-  void Refresh() override {}
-  void SetEnabled(orv::Control, bool) override {}
-  int MessageBox(std::string_view, std::string_view, int) override { return orv::kIdOk; }
-  bool FileExists(const std::string&) override { return true; }
-  void ShutDownPC() override {}
-  void ReportError(std::string_view) override {}
 };
 
 }  // namespace

@@ -18,28 +18,15 @@ namespace orv::testing {
 namespace {
 
 // A host that records nothing, for saves of a million sections.
-class QuietHost final : public RunHost {
+class QuietHost final : public SilentHost {
  public:
   bool all_passes = true;
   LineList positions{"1,1,1"}, illegal{"0eed", "0e75"};
 
-  std::string SourceFileName() override { return {}; }
-  std::string WorldFileName() override { return {}; }
-  std::string CharFileName() override { return {}; }
   bool Checked(Switch s) override { return s != Switch::kTurnOffPc && all_passes; }
   LineList PositionList() override { return positions; }
   LineList IllegalList() override { return illegal; }
   int Position() override { return 500; }
-  std::string Caption() override { return "ORVANTOR v4.0 FULL - Pellacord"; }
-  void SetStatus(std::string_view) override {}
-  void SetProgress(int) override {}
-  void ProcessMessages() override {}
-  void Refresh() override {}
-  void SetEnabled(Control, bool) override {}
-  int MessageBox(std::string_view, std::string_view, int) override { return kIdOk; }
-  bool FileExists(const std::string&) override { return true; }
-  void ShutDownPC() override {}
-  void ReportError(std::string_view) override {}
 };
 
 struct Output {
