@@ -27,7 +27,7 @@ void WriteItems(World& w, RunHost& host, RecordId list, int target, bool count_p
 void ItemWalkShape::Replay(World& w, RunHost& host, bool count_progress) const {
   Progress progress;
   auto nested = nested_.begin();
-  for (std::uint32_t visited = 1; visited <= top_level_; ++visited) {
+  for (std::uint64_t visited = 1; visited <= top_level_; ++visited) {
     PumpStep(host, w.ItemWalkCountdown);
     if (count_progress) progress.Step(host, w.UnownedPerPercent);
     if (nested != nested_.end() && nested->after == visited) {
