@@ -5,6 +5,17 @@
 #include "engine/pump.h"
 
 namespace orv {
+namespace {
+
+// The host's side of visiting one item of a walk: a pump on the countdown
+// all item walks share and, for an item of the list itself, a gauge step.
+// Both the walk and its replay step through here.
+void StepItem(World& w, RunHost& host, Progress& progress, bool top_level, bool count_progress) {
+  PumpStep(host, w.ItemWalkCountdown);
+  if (top_level && count_progress) progress.Step(host, w.UnownedPerPercent);
+}
+
+}  // namespace
 
 void WriteItems(World& w, RunHost& host, RecordId list, int target, bool count_progress) {
   if (list == kNone) return;
@@ -12,8 +23,7 @@ void WriteItems(World& w, RunHost& host, RecordId list, int target, bool count_p
   Progress progress;
   std::vector<RecordId> stack;
   const auto visit = [&](const TWorldItem& item, bool top_level) {
-    PumpStep(host, w.ItemWalkCountdown);
-    if (top_level && count_progress) progress.Step(host, w.UnownedPerPercent);
+    StepItem(w, host, progress, top_level, count_progress);
     if (out != nullptr) AppendKeptLines(w, item, *out);
   };
   if (out != nullptr) {
@@ -28,10 +38,10 @@ void ItemWalkShape::Replay(World& w, RunHost& host, bool count_progress) const {
   Progress progress;
   auto nested = nested_.begin();
   for (std::uint64_t visited = 1; visited <= top_level_; ++visited) {
-    PumpStep(host, w.ItemWalkCountdown);
-    if (count_progress) progress.Step(host, w.UnownedPerPercent);
+    StepItem(w, host, progress, true, count_progress);
     if (nested != nested_.end() && nested->after == visited) {
-      for (std::uint32_t k = 0; k < nested->count; ++k) PumpStep(host, w.ItemWalkCountdown);
+      for (std::uint32_t k = 0; k < nested->count; ++k)
+        StepItem(w, host, progress, false, count_progress);
       ++nested;
     }
   }
