@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -10,6 +11,7 @@
 
 #include "engine/line_rules.h"
 #include "engine/pump.h"
+#include "platform/bulk_memory.h"
 
 namespace orv {
 namespace {
@@ -26,14 +28,15 @@ struct Turn {
     kFailed,     // reading failed (out of memory, too many records)
   };
   Kind kind = Kind::kLine;
+  FixedText<10> container;  // an item's "CONT=" value
   RecordId id = kNone;
   // SlotHash of the serial and of the "CONT=" value, worked out by the
   // reader so that the filing can load the index slots well ahead.
   std::uint32_t serial_hash = 0;
   std::uint32_t container_hash = 0;
   std::uint64_t index = 0;  // the line, or the section's last line, for the gauge
-  FixedText<10> container;  // an item's "CONT=" value
 };
+static_assert(sizeof(Turn) == 32, "the ring holds up to a million turns");
 
 bool EndsAnalysis(Turn::Kind kind) {
   return kind == Turn::Kind::kEndMarker || kind == Turn::Kind::kSourceEnd ||
@@ -298,9 +301,26 @@ class Filer {
   Pump pump_;
 };
 
+// Counts the source's lines if the load left that to the analysis, then
+// sizes the item index for the items the save announces: it then does not
+// have to rehash every key into fresh memory as it fills. Odd saves
+// (indented heads, CR-only line ends) only make it grow as usual.
+void PrepareFiling(World& w) {
+  if (!w.SourceLines.Counted()) w.SourceLines.CountOnThisThread();
+  try {
+    w.ItemTree.Reserve(static_cast<std::size_t>(
+        std::min<std::uint64_t>(w.SourceLines.ItemHeadCount(), std::uint64_t{1} << 31)));
+  } catch (const std::exception&) {
+    // Too many heads to make room for at once (many may lie after "[EOF]"):
+    // the index grows as it fills, and runs out of memory only if it must.
+  }
+}
+
 // Both halves on the calling thread, a handful of turns at a time so that
 // the filing still looks ahead.
-void AnalyseOnOneThread(SectionReader& reader, Filer& filer) {
+void AnalyseOnOneThread(World& w, RunHost& host, SectionReader& reader) {
+  PrepareFiling(w);
+  Filer filer(w, host, reader);
   Turn turns[64];
   for (;;) {
     std::size_t n = 0;
@@ -315,11 +335,29 @@ void AnalyseOnOneThread(SectionReader& reader, Filer& filer) {
 // The turns on their way from the reader's thread to the filing: a ring
 // with one writer and one reader. Positions count turns modulo 2^32 and are
 // handed over in batches, so the two threads seldom touch the same line.
+// The reader starts while the filing thread still counts the source's
+// lines, and gets about a fifth of the source ahead meanwhile; the ring
+// holds that many turns (at most a million), and only the part the reader
+// gets ahead by is ever touched.
 struct TurnRing {
-  static constexpr std::uint32_t kSize = 1u << 13;
   static constexpr std::uint32_t kBatch = 128;
 
-  std::unique_ptr<Turn[]> turns = std::make_unique<Turn[]>(kSize);
+  explicit TurnRing(std::size_t source_bytes)
+      : size(Size(source_bytes)),
+        turns(static_cast<Turn*>(platform::AllocateBulk(size * sizeof(Turn)))) {}
+  ~TurnRing() { platform::FreeBulk(turns, size * sizeof(Turn)); }
+  TurnRing(const TurnRing&) = delete;
+  TurnRing& operator=(const TurnRing&) = delete;
+
+  // A power of two, so that positions modulo 2^32 wrap with the ring. A
+  // world has a section in about every hundred bytes.
+  static std::uint32_t Size(std::size_t source_bytes) {
+    const std::size_t wanted = std::clamp<std::size_t>(source_bytes / 512, 1u << 13, 1u << 20);
+    return static_cast<std::uint32_t>(std::bit_ceil(wanted));
+  }
+
+  const std::uint32_t size;
+  Turn* const turns;  // zeroed memory: a Turn's bytes are all it is
   alignas(64) std::atomic<std::uint32_t> read{0};   // turns handed over by the reader
   alignas(64) std::atomic<std::uint32_t> filed{0};  // turns the filing is done with
   std::atomic<bool> stop{false};                    // the filing gave up
@@ -329,15 +367,15 @@ void ReadAhead(SectionReader& reader, TurnRing& ring) {
   std::uint32_t read = 0;
   for (;;) {
     std::uint32_t filed = ring.filed.load(std::memory_order_acquire);
-    while (read - filed == TurnRing::kSize && !ring.stop.load(std::memory_order_acquire)) {
+    while (read - filed == ring.size && !ring.stop.load(std::memory_order_acquire)) {
       ring.filed.wait(filed, std::memory_order_acquire);
       filed = ring.filed.load(std::memory_order_acquire);
     }
     if (ring.stop.load(std::memory_order_acquire)) return;
-    const std::uint32_t room = std::min(TurnRing::kSize - (read - filed), TurnRing::kBatch);
+    const std::uint32_t room = std::min(ring.size - (read - filed), TurnRing::kBatch);
     bool over = false;
     for (std::uint32_t k = 0; k < room && !over; ++k) {
-      Turn& turn = ring.turns[read % TurnRing::kSize];
+      Turn& turn = ring.turns[read % ring.size];
       reader.Next(turn);
       ++read;
       over = EndsAnalysis(turn.kind);
@@ -348,16 +386,17 @@ void ReadAhead(SectionReader& reader, TurnRing& ring) {
   }
 }
 
-// The reader on a thread of its own. Whatever way the filing ends (done,
-// cancelled, failed), the reader is stopped and joined before the stores are
-// touched again.
-void AnalyseOnTwoThreads(SectionReader& reader, Filer& filer) {
-  TurnRing ring;
+// The reader on a thread of its own, started before the filing is prepared:
+// it reads ahead while this thread counts the lines. Whatever way the filing
+// ends (done, cancelled, failed), the reader is stopped and joined before the
+// stores are touched again.
+void AnalyseOnTwoThreads(World& w, RunHost& host, SectionReader& reader) {
+  TurnRing ring(w.SourceLines.Bytes().size());
   std::thread reading;
   try {
     reading = std::thread([&] { ReadAhead(reader, ring); });
   } catch (const std::system_error&) {
-    AnalyseOnOneThread(reader, filer);  // no thread to be had: the same, slower
+    AnalyseOnOneThread(w, host, reader);  // no thread to be had: the same, slower
     return;
   }
   struct Join {
@@ -372,6 +411,8 @@ void AnalyseOnTwoThreads(SectionReader& reader, Filer& filer) {
     }
   } join{ring, reading};
 
+  PrepareFiling(w);
+  Filer filer(w, host, reader);
   std::uint32_t filed = 0;
   for (;;) {
     std::uint32_t read = ring.read.load(std::memory_order_acquire);
@@ -379,8 +420,8 @@ void AnalyseOnTwoThreads(SectionReader& reader, Filer& filer) {
       ring.read.wait(read, std::memory_order_acquire);
       read = ring.read.load(std::memory_order_acquire);
     }
-    const std::uint32_t begin = filed % TurnRing::kSize;
-    const std::uint32_t n = std::min({read - filed, TurnRing::kSize - begin, 2 * TurnRing::kBatch});
+    const std::uint32_t begin = filed % ring.size;
+    const std::uint32_t n = std::min({read - filed, ring.size - begin, 2 * TurnRing::kBatch});
     const bool more = filer.File(&ring.turns[begin], &ring.turns[begin + n]);
     filed += n;
     if (!more) return;
@@ -393,22 +434,11 @@ void AnalyseOnTwoThreads(SectionReader& reader, Filer& filer) {
 
 void AnalyseWorld(World& w, RunHost& host, RunThreads threads) {
   w.FlagsEdit = host.Checked(Switch::kDeleteNpcs);
-  // Sized once for the items the save announces, the index does not have to
-  // rehash every key into fresh memory as it fills. Odd saves (indented
-  // heads, CR-only line ends) only make it grow as usual.
-  try {
-    w.ItemTree.Reserve(static_cast<std::size_t>(
-        std::min<std::uint64_t>(w.SourceLines.ItemHeadCount(), std::uint64_t{1} << 31)));
-  } catch (const std::exception&) {
-    // Too many heads to make room for at once (many may lie after "[EOF]"):
-    // the index grows as it fills, and runs out of memory only if it must.
-  }
   SectionReader reader(w);
-  Filer filer(w, host, reader);
   if (UseSecondThread(w, threads)) {
-    AnalyseOnTwoThreads(reader, filer);
+    AnalyseOnTwoThreads(w, host, reader);
   } else {
-    AnalyseOnOneThread(reader, filer);
+    AnalyseOnOneThread(w, host, reader);
   }
   w.CharsPerPercent = w.CharCount / 100;
   w.UnownedCount = w.ItemCount - w.ContainedCount;

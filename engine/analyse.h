@@ -14,7 +14,8 @@ namespace orv {
 // turns every character and item section into a record, filed by serial and,
 // for items, hung under a container already read. Sets the counters and the
 // progress divisors. Expects empty stores. Pumps once per top-level line or
-// section; moves the gauge by line index.
+// section; moves the gauge by line index. Counts the source's lines first
+// when the load left that to it.
 void AnalyseWorld(World& w, RunHost& host, RunThreads threads = RunThreads::kAuto);
 
 // A line cursor that also counts line indexes from 0.

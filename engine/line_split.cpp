@@ -73,13 +73,15 @@ Counts CountSeparators(const char* p, const char* end, const char* buffer_end) {
 
 std::uint64_t CountLines(std::string_view bytes) { return CountLinesAndItemHeads(bytes).lines; }
 
-LineCounts CountLinesAndItemHeads(std::string_view bytes) {
+namespace {
+
+LineCounts Count(std::string_view bytes, bool parallel) {
   if (bytes.empty()) return {};
   const char* begin = bytes.data();
   const char* end = begin + bytes.size();
   Counts counts;
   constexpr std::size_t kParallelFrom = 64u << 20;
-  if (bytes.size() >= kParallelFrom && std::thread::hardware_concurrency() > 1) {
+  if (parallel && bytes.size() >= kParallelFrom && std::thread::hardware_concurrency() > 1) {
     // Split so that a CR LF pair never straddles the halves: the first half
     // ends after an LF or at a byte that is not CR.
     const char* mid = begin + bytes.size() / 2;
@@ -100,6 +102,14 @@ LineCounts CountLinesAndItemHeads(std::string_view bytes) {
   result.lines = counts.separators + ((last == '\r' || last == '\n') ? 0 : 1);
   result.item_heads = counts.item_heads + (ItemHeadAt(begin, end) ? 1 : 0);
   return result;
+}
+
+}  // namespace
+
+LineCounts CountLinesAndItemHeads(std::string_view bytes) { return Count(bytes, true); }
+
+LineCounts CountLinesAndItemHeadsOnThisThread(std::string_view bytes) {
+  return Count(bytes, false);
 }
 
 }  // namespace orv

@@ -44,6 +44,9 @@ struct LineCounts {
   std::uint64_t item_heads = 0;
 };
 LineCounts CountLinesAndItemHeads(std::string_view bytes);
+// The same on the calling thread only, for a caller that keeps the other
+// cores busy meanwhile.
+LineCounts CountLinesAndItemHeadsOnThisThread(std::string_view bytes);
 
 // A forward cursor over the lines of a buffer. No allocation: each line is a
 // view into the buffer.

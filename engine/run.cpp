@@ -87,7 +87,7 @@ RunSummary Summarise(const World& w, const FileLineSink& chars, const FileLineSi
 RunSummary Convert(World& w, RunHost& host) {
   const std::string source = host.SourceFileName();
   host.SetStatus("loading file into memory (this may take some minutes)");
-  w.SourceLines.LoadFromFile(source);
+  w.SourceLines.LoadFromFile(source, SourceText::Counting::kLater);
 
   // Both files are written straight into temporary files next to their
   // targets; "saving files" then only completes and renames them.

@@ -23,10 +23,22 @@ class SourceText {
   SourceText(const SourceText&) = delete;
   SourceText& operator=(const SourceText&) = delete;
 
+  // When the lines are counted. The first pass over a freshly mapped file
+  // is slow, so the analysis counts on one thread while its reader already
+  // starts on the sections on another.
+  enum class Counting {
+    kNow,
+    kLater,  // Counted() is false until CountOnThisThread()
+  };
+
   // Replaces the content by the whole file `path`. Throws IoError.
-  void LoadFromFile(const std::string& path);
+  void LoadFromFile(const std::string& path, Counting counting = Counting::kNow);
   // Replaces the content by a copy of `bytes` (tests, fuzzing).
-  void LoadFromBytes(std::string_view bytes);
+  void LoadFromBytes(std::string_view bytes, Counting counting = Counting::kNow);
+
+  // Whether LineCount() and ItemHeadCount() hold; counts them if not.
+  bool Counted() const { return counted_; }
+  void CountOnThisThread();
   // Empties the text and frees its memory.
   void Clear();
 
@@ -39,11 +51,15 @@ class SourceText {
   LineCursor LinesFrom(std::size_t offset) const { return LineCursor(bytes_, offset); }
 
  private:
+  void CountWhen(Counting counting);
+  void Count(const LineCounts& counts);
+
   std::unique_ptr<platform::FileBytes> file_;
   std::string owned_;
   std::string_view bytes_;
   std::uint64_t line_count_ = 0;
   std::uint64_t item_heads_ = 0;
+  bool counted_ = true;
 };
 
 }  // namespace orv
