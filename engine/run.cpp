@@ -192,7 +192,7 @@ void AnalyseCleanAndWrite(World& w, RunHost& host, LineSink& char_lines, LineSin
   }
   if (host.Checked(Switch::kShrinkPets)) {
     host.SetStatus("shrinking pets");
-    ShrinkPets(w, host);
+    ShrinkPets(w, host, threads);
   }
   if (host.Checked(Switch::kDeleteNpcs)) {
     host.SetStatus("deleting NPCs");
@@ -204,7 +204,7 @@ void AnalyseCleanAndWrite(World& w, RunHost& host, LineSink& char_lines, LineSin
   }
   if (host.Checked(Switch::kIllegalItems)) {
     host.SetStatus("deleting illegal items");
-    DeleteIllegalItems(w, host);
+    DeleteIllegalItems(w, host, threads);
   }
 
   host.SetStatus("processing chars");

@@ -1,7 +1,11 @@
 #ifndef ORVANTOR_ENGINE_RUN_THREADS_H_
 #define ORVANTOR_ENGINE_RUN_THREADS_H_
 
+#include <algorithm>
+#include <atomic>
 #include <cstddef>
+#include <exception>
+#include <system_error>
 #include <thread>
 
 #include "engine/world.h"
@@ -31,6 +35,48 @@ inline bool UseSecondThread(const World& w, RunThreads threads) {
   // Below a few megabytes a second thread costs more than it saves.
   constexpr std::size_t kTwoThreadsFrom = std::size_t{4} << 20;
   return w.SourceLines.Bytes().size() >= kTwoThreadsFrom && std::thread::hardware_concurrency() > 1;
+}
+
+// Calls fn(thread, i) once for every i in [0, count), on this thread (0) and
+// one more (1), handing out blocks of `block` indexes in turn; returns when
+// every call is done. Each call runs on one thread, in no particular order
+// with the others. Without a thread to be had, this one makes every call.
+// Rethrows what a call threw; the other thread's calls may be left undone.
+template <class Fn>
+void ForEachOnTwoThreads(std::size_t count, std::size_t block, Fn&& fn) {
+  std::atomic<std::size_t> next{0};
+  std::atomic<bool> failed{false};
+  const auto work = [&](int thread) {
+    while (!failed.load(std::memory_order_relaxed)) {
+      const std::size_t begin = next.fetch_add(block, std::memory_order_relaxed);
+      if (begin >= count) return;
+      const std::size_t end = std::min(begin + block, count);
+      for (std::size_t i = begin; i < end; ++i) fn(thread, i);
+    }
+  };
+  std::exception_ptr their_failure;
+  {
+    std::jthread helper;
+    try {
+      helper = std::jthread([&] {
+        try {
+          work(1);
+        } catch (...) {
+          their_failure = std::current_exception();
+          failed.store(true, std::memory_order_relaxed);
+        }
+      });
+    } catch (const std::system_error&) {
+      // No thread to be had: this one makes every call.
+    }
+    try {
+      work(0);
+    } catch (...) {
+      failed.store(true, std::memory_order_relaxed);
+      throw;  // the helper is joined on the way out
+    }
+  }
+  if (their_failure) std::rethrow_exception(their_failure);
 }
 
 }  // namespace orv

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "engine/host.h"
+#include "engine/run_threads.h"
 #include "engine/world.h"
 
 namespace orv {
@@ -24,8 +25,9 @@ RecordId FindPetContainer(const World& w, std::string_view serial);
 
 // Turns every pet (an NPC whose first directly held memory object "02007]"
 // links to a character holding a "09b2]" container) into a new shrunk-pet
-// item at the front of that container.
-void ShrinkPets(World& w, RunHost& host);
+// item at the front of that container. With a second thread the look-ups
+// are made on two threads before the walk.
+void ShrinkPets(World& w, RunHost& host, RunThreads threads = RunThreads::kAuto);
 
 // Empties every NPC and destroys everything it holds, at every depth.
 void DeleteNpcs(World& w, RunHost& host);
@@ -35,8 +37,10 @@ void DeleteNpcs(World& w, RunHost& host);
 void DeleteRespawnPoints(World& w, RunHost& host);
 
 // Removes every item whose id is on the illegal-item list, with everything
-// inside it, wherever it lies.
-void DeleteIllegalItems(World& w, RunHost& host);
+// inside it, wherever it lies. With a second thread the items are walked
+// on two threads first, and the pumps and gauge steps, the same in number
+// and order, follow.
+void DeleteIllegalItems(World& w, RunHost& host, RunThreads threads = RunThreads::kAuto);
 
 }  // namespace orv
 

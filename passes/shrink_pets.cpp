@@ -1,4 +1,5 @@
 #include <string>
+#include <vector>
 
 #include "engine/pump.h"
 #include "passes/passes.h"
@@ -42,31 +43,58 @@ LineList ShrunkPetLines(const TWorldChar& pet, const TWorldItem& container) {
   };
 }
 
+// The container that the NPC `c` goes into as a shrunk pet, or kNone when
+// it is no pet. Only reads the stores.
+RecordId PetContainerOf(const World& w, const TWorldChar& c, TextPool::Ref memory_object) {
+  if (!c.IsNpc) return kNone;
+  const RecordId memory = FirstMemoryObject(w, c, memory_object);
+  if (memory == kNone) return kNone;
+  return FindPetContainer(w, LinkOf(w, w.Items[memory]).view());
+}
+
+// The shrunk-pet item: an empty record that owns its ten lines, put at the
+// front of the container so that it is written after the rest.
+void Shrink(World& w, const TWorldChar& c, RecordId container) {
+  w.OwnedLines.push_back(ShrunkPetLines(c, w.Items[container]));
+  const RecordId pet = w.Items.Make();
+  TWorldItem& s = w.Items[pet];
+  s.State = LinesState::kOwned;
+  s.Lines = w.OwnedLines.size() - 1;
+  s.Next = w.Items[container].Contents;
+  w.Items[container].Contents = pet;
+  ++w.Stats.pets_shrunk;
+}
+
 }  // namespace
 
-void ShrinkPets(World& w, RunHost& host) {
+void ShrinkPets(World& w, RunHost& host, RunThreads threads) {
   Pump pump;
   Progress progress;
   const TextPool::Ref memory_object = w.ItemTexts.Find("02007]");
-  for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) {
+  if (!UseSecondThread(w, threads)) {
+    for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) {
+      pump.Step(host);
+      progress.Step(host, w.CharsPerPercent);
+      const RecordId container = PetContainerOf(w, w.Chars[id], memory_object);
+      if (container != kNone) Shrink(w, w.Chars[id], container);
+    }
+    return;
+  }
+  // The look-ups chase records all over memory and only read; shrinking
+  // changes only the containers' contents, which no look-up reads, and makes
+  // items no look-up finds. So the look-ups are made first on two threads,
+  // then the characters are walked in order with the pumps and shrunk.
+  std::vector<RecordId> chars;
+  chars.reserve(w.CharCount);
+  for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) chars.push_back(id);
+  std::vector<RecordId> containers(chars.size(), kNone);
+  ForEachOnTwoThreads(chars.size(), 256, [&](int, std::size_t i) {
+    containers[i] = PetContainerOf(w, w.Chars[chars[i]], memory_object);
+  });
+  for (std::size_t i = 0; i < chars.size(); ++i) {
     pump.Step(host);
     progress.Step(host, w.CharsPerPercent);
-    const TWorldChar& c = w.Chars[id];
-    if (!c.IsNpc) continue;
-    const RecordId memory = FirstMemoryObject(w, c, memory_object);
-    if (memory == kNone) continue;
-    const RecordId container = FindPetContainer(w, LinkOf(w, w.Items[memory]).view());
-    if (container == kNone) continue;
-    // The shrunk-pet item: an empty record that owns its ten lines, put at
-    // the front of the container so that it is written after the rest.
-    w.OwnedLines.push_back(ShrunkPetLines(c, w.Items[container]));
-    const RecordId pet = w.Items.Make();
-    TWorldItem& s = w.Items[pet];
-    s.State = LinesState::kOwned;
-    s.Lines = w.OwnedLines.size() - 1;
-    s.Next = w.Items[container].Contents;
-    w.Items[container].Contents = pet;
-    ++w.Stats.pets_shrunk;
+    if (containers[i] != kNone) Shrink(w, w.Chars[chars[i]], containers[i]);
   }
 }
 

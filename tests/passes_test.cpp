@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "passes/passes.h"
@@ -130,6 +131,43 @@ TEST_F(PassTest, ShrinkPetsPutsTheTenLinesAfterTheContainersOtherContents) {
   for (const Lines& part : {Item("09b2", "bp", "o"), Item("0a", "gold", "bp"), kShrunkRex})
     expected.insert(expected.end(), part.begin(), part.end());
   EXPECT_EQ(Out().chars, expected);
+}
+
+TEST(ShrinkPetsOnTwoThreads, ShrinksTheSamePetsInTheSameOrder) {
+  // Owners with and without a bank box, pets linking to them, to nobody or
+  // to an NPC, several pets to one box, and NPCs that are no pets: the
+  // look-ups made on two threads first must shrink what the walk shrinks.
+  Lines save;
+  const auto add = [&save](const Lines& part) { save.insert(save.end(), part.begin(), part.end()); };
+  for (int i = 0; i < 3000; ++i) {
+    const std::string n = std::to_string(i);
+    add(Player("o" + n));
+    if (i % 4 != 0) add(Item("09b2", "box" + n, "o" + n));
+    add(Item("0a", "gold" + n, i % 4 != 0 ? "box" + n : "o" + n));
+    const std::string link = i % 7 == 0 ? "nobody" : i % 11 == 0 ? "plain" + n : "o" + std::to_string(i * 7 % 3000);
+    add(PetOf("pet" + n, link, {"NAME=Rex" + n}));
+    if (i % 5 == 0) add(Npc("plain" + n, {"NAME=guard"}));
+  }
+  const std::string bytes = Crlf(Save({save}));
+  const auto run = [&](RunThreads threads, int position) {
+    World w;
+    RecordingHost host;
+    host.position = position;
+    Analyse(w, host, bytes);
+    host.ClearEvents();
+    ShrinkPets(w, host, threads);
+    const std::uint64_t shrunk = w.Stats.pets_shrunk;
+    std::vector<std::string> events = host.events;
+    return std::tuple{events, shrunk, WriteBodyBytes(w, host).chars};
+  };
+  for (int position : {0, 5, 250}) {
+    const auto [one_events, one_shrunk, one_chars] = run(RunThreads::kOne, position);
+    const auto [two_events, two_shrunk, two_chars] = run(RunThreads::kTwo, position);
+    ASSERT_GT(one_shrunk, 1500u);
+    EXPECT_EQ(one_events, two_events) << position;
+    EXPECT_EQ(one_shrunk, two_shrunk);
+    EXPECT_EQ(one_chars, two_chars);
+  }
 }
 
 TEST_F(PassTest, ShrinkPetsTriesOnlyTheFirstMemoryObjectOfAPet) {
@@ -332,6 +370,41 @@ TEST_F(PassTest, DeleteIllegalItemsVisitsEveryItemStillThere) {
   DeleteIllegalItems(w, host);
   EXPECT_EQ(host.ProgressValues(), OneTo(150)) << "an empty list still walks every item";
   EXPECT_EQ(Grep(Out().world, "[WORLDITEM").size(), 150u);
+}
+
+TEST(DeleteIllegalItemsOnTwoThreads, GivesTheWalkOfOneThread) {
+  // Listed kinds at every depth, in characters and loose; the second thread
+  // walks the trees first and the pumps follow, which the host must not be
+  // able to tell from the walk on one thread.
+  const std::string save = MixedSave(60000, true);
+  struct Outcome {
+    std::vector<std::string> events;
+    PassStats stats;
+    BodyBytes bytes;
+  };
+  const auto run = [&](RunThreads threads, int position) {
+    World w;
+    RecordingHost host;
+    host.position = position;
+    Analyse(w, host, save);
+    host.ClearEvents();
+    host.illegal = LineList{"03590", "03600", "03611", "0f"};
+    DeleteIllegalItems(w, host, threads);
+    Outcome out{host.events, w.Stats, {}};
+    out.bytes = WriteBodyBytes(w, host);
+    return out;
+  };
+  for (int position : {0, 3, 250}) {
+    const Outcome one = run(RunThreads::kOne, position);
+    const Outcome two = run(RunThreads::kTwo, position);
+    ASSERT_GT(one.stats.illegal_items_removed, 1000u);
+    ASSERT_GT(one.stats.illegal_contents_destroyed, 100u) << "listed items hold items";
+    EXPECT_EQ(one.events, two.events) << position;
+    EXPECT_EQ(one.stats.illegal_items_removed, two.stats.illegal_items_removed);
+    EXPECT_EQ(one.stats.illegal_contents_destroyed, two.stats.illegal_contents_destroyed);
+    EXPECT_EQ(one.bytes.chars, two.bytes.chars);
+    EXPECT_EQ(one.bytes.world, two.bytes.world);
+  }
 }
 
 }  // namespace
