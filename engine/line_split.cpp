@@ -3,8 +3,8 @@
 #include <cstring>
 #include <thread>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 namespace orv {
@@ -24,49 +24,64 @@ struct Counts {
   std::uint64_t item_heads = 0;  // "[WORLDITEM" right after an LF
 };
 
+// The separators and item heads of [p, end) by the rules of
+// CountSeparators below, byte by byte.
+void CountBytewise(const char* p, const char* end, const char* buffer_end, Counts& counts) {
+  for (; p < end; ++p) {
+    if (*p == '\n') {
+      ++counts.separators;
+      counts.item_heads += ItemHeadAt(p + 1, buffer_end);
+    } else if (*p == '\r') {
+      if (p + 1 >= end || p[1] != '\n') ++counts.separators;
+    }
+  }
+}
+
+#if defined(__x86_64__)
+// The same 32 bytes at a time, for processors with AVX2 (nearly all that
+// run this).
+__attribute__((target("avx2,popcnt"))) Counts CountSeparatorsAvx2(const char* p, const char* end,
+                                                                  const char* buffer_end) {
+  Counts counts;
+  const __m256i cr = _mm256_set1_epi8('\r');
+  const __m256i lf = _mm256_set1_epi8('\n');
+  const __m256i bracket = _mm256_set1_epi8('[');
+  // One byte of look-ahead stays inside the range for the CR LF test.
+  while (end - p >= 33) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
+    const __m256i lfs = _mm256_cmpeq_epi8(v, lf);
+    const __m256i lone_crs = _mm256_andnot_si256(_mm256_cmpeq_epi8(w, lf), _mm256_cmpeq_epi8(v, cr));
+    counts.separators += static_cast<unsigned>(
+        __builtin_popcount(static_cast<unsigned>(_mm256_movemask_epi8(_mm256_or_si256(lfs, lone_crs)))));
+    unsigned starts = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(lfs, _mm256_cmpeq_epi8(w, bracket))));
+    while (starts != 0) {
+      counts.item_heads += ItemHeadAt(p + 1 + __builtin_ctz(starts), buffer_end);
+      starts &= starts - 1;
+    }
+    p += 32;
+  }
+  CountBytewise(p, end, buffer_end, counts);
+  return counts;
+}
+
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+  return has;
+}
+#endif
+
 // Counts separators in [p, end): every LF, and every CR not directly
 // followed by an LF inside the range; and the item heads that begin right
 // after an LF inside the range, looking at most up to `buffer_end`.
 Counts CountSeparators(const char* p, const char* end, const char* buffer_end) {
-  std::uint64_t n = 0;
-  std::uint64_t heads = 0;
-#if defined(__SSE2__)
-  const __m128i cr = _mm_set1_epi8('\r');
-  const __m128i lf = _mm_set1_epi8('\n');
-  // Per-byte counters: a byte is an LF or a lone CR, never both, so each
-  // lane grows by at most 1 a block and is summed before it can wrap. One
-  // byte of look-ahead stays inside the range for the CR LF test.
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i bracket = _mm_set1_epi8('[');
-  while (end - p >= 17) {
-    __m128i acc = zero;
-    for (int block = 0; block < 255 && end - p >= 17; ++block, p += 16) {
-      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
-      __m128i lfs = _mm_cmpeq_epi8(v, lf);
-      __m128i lone_crs = _mm_andnot_si128(_mm_cmpeq_epi8(w, lf), _mm_cmpeq_epi8(v, cr));
-      acc = _mm_sub_epi8(acc, _mm_or_si128(lfs, lone_crs));
-      // An LF with "[" after it starts a line that may be an item head.
-      unsigned starts = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(lfs, _mm_cmpeq_epi8(w, bracket))));
-      while (starts != 0) {
-        heads += ItemHeadAt(p + 1 + __builtin_ctz(starts), buffer_end);
-        starts &= starts - 1;
-      }
-    }
-    __m128i sums = _mm_sad_epu8(acc, zero);
-    n += static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums)) +
-         static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
-  }
+#if defined(__x86_64__)
+  if (HasAvx2()) return CountSeparatorsAvx2(p, end, buffer_end);
 #endif
-  for (; p < end; ++p) {
-    if (*p == '\n') {
-      ++n;
-      heads += ItemHeadAt(p + 1, buffer_end);
-    } else if (*p == '\r') {
-      if (p + 1 >= end || p[1] != '\n') ++n;
-    }
-  }
-  return {n, heads};
+  // Byte by byte elsewhere: slower, the same counts.
+  Counts counts;
+  CountBytewise(p, end, buffer_end, counts);
+  return counts;
 }
 
 }  // namespace

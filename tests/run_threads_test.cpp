@@ -25,13 +25,13 @@ TEST(ForEachOnTwoThreads, CallsEveryIndexOnceWhateverTheBlock) {
 
 TEST(ForEachOnTwoThreads, AFailureOnEitherThreadReachesTheCaller) {
   for (int failing : {0, 1}) {
-    // The calling thread waits for the helper's first call, so that both
-    // take part; the failing one throws at its first call.
-    std::atomic<bool> helper_called{false};
+    // Each thread's calls wait until both threads have made one, so that
+    // both take part; the failing one throws at its first call.
+    std::atomic<bool> called[2] = {false, false};
     EXPECT_THROW(ForEachOnTwoThreads(1000, 1,
                                      [&](int thread, std::size_t) {
-                                       if (thread == 1) helper_called.store(true);
-                                       while (!helper_called.load()) std::this_thread::yield();
+                                       called[thread].store(true);
+                                       while (!called[0].load() || !called[1].load()) std::this_thread::yield();
                                        if (thread == failing) throw std::runtime_error("no memory");
                                      }),
                  std::runtime_error)
