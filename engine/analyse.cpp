@@ -134,15 +134,41 @@ class KindMemo {
 };
 
 // The same for an item section. "LINK=" is read again from the section when
-// a pass needs it.
+// a pass needs it. On the way it checks whether the writers may copy the
+// section as it stands (see VerbatimSection), by the very rules with which
+// they would make it line by line.
 void ReadItemSection(World& w, SourceCursor& cursor, Turn& turn, KindMemo& kinds) {
   const RecordId id = w.Items.Make();
   TWorldItem& item = w.Items[id];
+  item.State = LinesState::kSource;
+  item.Lines = cursor.lines.Offset();
+  const std::uint64_t head_index = cursor.index;
   char scratch[10];
-  const std::string_view base_id = ReadHead(item, cursor, scratch);
+  std::string_view base_id;
+  bool verbatim;
+  {
+    const std::string_view raw = cursor.lines.Line();
+    const std::string_view s = StripLeading(raw);
+    const KeptLine head = NormaliseHead(s);
+    base_id = BaseIdOf(head, scratch);
+    verbatim = !head.zero && s.size() == raw.size() && cursor.lines.EndsWithCrLf();
+  }
   std::string_view type;
   turn.container = FixedText<10>();
-  ReadBody(cursor, [&](std::string_view s) {
+  for (cursor.Advance(); cursor.HasLine(); cursor.Advance()) {
+    const std::string_view raw = cursor.lines.Line();
+    const std::string_view s = StripLeading(raw);
+    if (IsSectionStart(s)) break;
+    if (s.size() < 2) {  // every key tested is longer
+      verbatim = verbatim && s.size() == raw.size() && cursor.lines.EndsWithCrLf();
+      continue;
+    }
+    if (IsComment(s)) {
+      verbatim = false;
+      continue;
+    }
+    verbatim = verbatim && s.size() == raw.size() && cursor.lines.EndsWithCrLf() &&
+               !EditBodyLine(s, false, false).zero;
     switch (s[0]) {
       case 'T':
         if (StartsWith(s, "TYPE=")) type = ValueCut(s, 6, 8);
@@ -156,7 +182,10 @@ void ReadItemSection(World& w, SourceCursor& cursor, Turn& turn, KindMemo& kinds
       default:
         break;
     }
-  });
+  }
+  if (verbatim) {
+    MarkVerbatim(item, cursor.lines.Offset() - SectionOffset(item), cursor.index - head_index);
+  }
   item.Kind = kinds.Kind(w, base_id, type);
   turn.kind = Turn::Kind::kItem;
   turn.id = id;

@@ -89,7 +89,7 @@ template <class Fn>
 void ForEachKeptLine(const World& w, const TWorldItem& item, Fn&& fn) {
   switch (item.State) {
     case LinesState::kSource:
-      ForEachSectionLine(w.SourceLines.Bytes(), item.Lines, false, false, fn);
+      ForEachSectionLine(w.SourceLines.Bytes(), SectionOffset(item), false, false, fn);
       break;
     case LinesState::kOwned:
       for (const auto& line : w.OwnedLines[static_cast<std::size_t>(item.Lines)]) fn(Unedited(line));
@@ -132,8 +132,10 @@ void ForEachKeptLine(const World& w, const TWorldChar& ch, Fn&& fn) {
 // ForEachKeptLine gives, copied in runs where the source allows.
 inline void AppendKeptLines(const World& w, const TWorldItem& item, LineSink& out) {
   const auto line = [&out](const KeptLine& l) { out.Append(l); };
-  if (item.State == LinesState::kSource) {
-    ForEachSectionPiece(w.SourceLines.Bytes(), item.Lines, false, false, line,
+  if (const VerbatimSection v = VerbatimOf(item); v.bytes != 0) {
+    out.AppendLines(w.SourceLines.Bytes().substr(SectionOffset(item), v.bytes), v.lines);
+  } else if (item.State == LinesState::kSource) {
+    ForEachSectionPiece(w.SourceLines.Bytes(), SectionOffset(item), false, false, line,
                         [&out](std::string_view lines, std::uint64_t n) { out.AppendLines(lines, n); });
   } else {
     ForEachKeptLine(w, item, line);

@@ -25,7 +25,7 @@ class LineSink;
 // when written. A pass that empties a record clears them; a record made by a
 // pass owns its lines.
 enum class LinesState : std::uint8_t {
-  kSource,    // the section at byte offset `Lines` of the source
+  kSource,    // the section at byte offset `Lines` of the source (for items: SectionOffset)
   kCleared,   // no lines (emptied by a pass; contents, if any, stay)
   kOwned,     // the line list number `Lines` of World::OwnedLines
   kReleased,  // destroyed with its holder; no lines and unreachable
@@ -42,9 +42,42 @@ struct TWorldItem {
   ItemKinds::Ref Kind = ItemKinds::kPlain;  // the id from the head with its "]" and "TYPE="
   RecordId Next = kNone;      // next item of the list that holds this one
   RecordId Contents = kNone;  // first item inside this one, newest first
-  std::uint64_t Lines = 0;    // see LinesState
+  std::uint64_t Lines = 0;    // see LinesState and SectionOffset
 };
 static_assert(sizeof(TWorldItem) == 32, "item records are sized for millions");
+
+// Most item sections are written exactly as they stand in the source: every
+// line unstripped, unedited and followed by CR LF, no comment among them.
+// The analysis notes such a section's length and line count in `Lines`
+// next to its offset, so that the writers copy it without looking at its
+// lines. Packed: the top bit set, the offset in the low 40 bits, the length
+// in the next 16 and the line count in the 7 below the top. Sections too
+// long for that, or past the first TiB of the source, are made line by line.
+struct VerbatimSection {
+  std::uint64_t bytes = 0;  // 0: the section is made line by line
+  std::uint64_t lines = 0;
+};
+
+inline constexpr std::uint64_t kVerbatimTag = std::uint64_t{1} << 63;
+inline constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << 40) - 1;
+
+// The byte offset of a source item's section.
+inline std::uint64_t SectionOffset(const TWorldItem& item) {
+  return (item.Lines & kVerbatimTag) != 0 ? item.Lines & kOffsetMask : item.Lines;
+}
+
+inline VerbatimSection VerbatimOf(const TWorldItem& item) {
+  if (item.State != LinesState::kSource || (item.Lines & kVerbatimTag) == 0) return {};
+  return {(item.Lines >> 40) & 0xffff, (item.Lines >> 56) & 0x7f};
+}
+
+// Notes that the source item's section, `bytes` long and `lines` lines, is
+// written as it stands, when the packing has room for it.
+inline void MarkVerbatim(TWorldItem& item, std::uint64_t bytes, std::uint64_t lines) {
+  const std::uint64_t offset = SectionOffset(item);
+  if (offset > kOffsetMask || bytes == 0 || bytes > 0xffff || lines > 0x7f) return;
+  item.Lines = kVerbatimTag | offset | (bytes << 40) | (lines << 56);
+}
 
 // One character section.
 struct TWorldChar {

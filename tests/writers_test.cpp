@@ -272,5 +272,58 @@ TEST(KeptLines, CopiedRunsGiveTheSameBytesAsLineByLine) {
   }
 }
 
+TEST(KeptLines, SectionsCopiedWholeGiveTheSameBytesAsLineByLine) {
+  // Item sections as the analysis reads them: most written as they stand
+  // (copied whole), others with an edit, a comment, an indented or a lone-CR
+  // line, a normalised head, too many lines or bytes to note, or the save's
+  // last line without a line break.
+  const std::vector<std::string> pieces = {
+      "SERIAL=1", "COLOR=455", "COLOR=0455", "COLOR=", "  P=1,2,3", "// note", "FLAGS=8",
+      "", "X", "TYPE=69", "CONT=04a", "ATTR=020", "/x", std::string(300, 'Z')};
+  std::uint32_t seed = 11;
+  const auto next = [&seed](std::size_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<std::size_t>((seed >> 8) % n);
+  };
+  for (int round = 0; round < 300; ++round) {
+    std::string save = "[HEADER]\r\n";
+    for (int section = 0; section < 40; ++section) {
+      const std::size_t head = next(8);
+      save += head == 0 ? " [WORLDITEM 0e75]" : head == 1 ? "[WORLDITEM e75]" : "[WORLDITEM 0e75]";
+      save += "\r\n";
+      if (next(30) == 0) {  // 100 lines but over 64 KiB
+        for (int i = 0; i < 100; ++i) save += std::string(700, 'W') + "\r\n";
+        continue;
+      }
+      if (next(15) == 0) {  // plain lines around the most that can be noted
+        for (std::size_t i = 120 + next(16); i > 0; --i) save += "ATTR=020\r\n";
+        continue;
+      }
+      const std::size_t lines = next(10) == 0 ? 100 + next(300) : next(12);
+      for (std::size_t i = 0; i < lines; ++i) {
+        const std::size_t piece = next(10) < 7 ? next(3) == 0 ? 1 + next(2) : 7 + next(5) : next(pieces.size());
+        save += pieces[piece];
+        save += next(40) == 0 ? "\n" : next(40) == 0 ? "\r" : "\r\n";
+      }
+    }
+    if (next(2) == 0) save.resize(save.size() - 2);  // no line break after the last line
+    World w;
+    RecordingHost host;
+    Analyse(w, host, save, RunThreads::kOne);
+    std::size_t whole = 0;
+    for (RecordId id = 0; id < w.Items.Size(); ++id) {
+      const TWorldItem& item = w.Items[id];
+      if (VerbatimOf(item).bytes != 0) ++whole;
+      MemoryLineSink by_line, copied;
+      ForEachKeptLine(w, item, [&](const KeptLine& l) { by_line.Append(l); });
+      AppendKeptLines(w, item, copied);
+      ASSERT_EQ(by_line.Bytes(), copied.Bytes()) << "round " << round << " item " << id;
+      ASSERT_EQ(by_line.LineCount(), copied.LineCount()) << "round " << round << " item " << id;
+    }
+    ASSERT_GT(whole, 0u) << round;
+    ASSERT_LT(whole, w.Items.Size()) << round;
+  }
+}
+
 }  // namespace
 }  // namespace orv::testing

@@ -70,7 +70,7 @@ void ForEachItemInWriteOrder(const World& w, RecordId list, std::vector<RecordId
 // sections lie all over the source and each would otherwise wait for memory.
 inline void PrefetchLines(const World& w, const TWorldItem& item) {
   if (item.State != LinesState::kSource) return;
-  const char* lines = w.SourceLines.Bytes().data() + item.Lines;
+  const char* lines = w.SourceLines.Bytes().data() + SectionOffset(item);
   __builtin_prefetch(lines);
   __builtin_prefetch(lines + 64);
 }
