@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "passes/passes.h"
@@ -133,6 +132,28 @@ TEST_F(PassTest, ShrinkPetsPutsTheTenLinesAfterTheContainersOtherContents) {
   EXPECT_EQ(Out().chars, expected);
 }
 
+// What a pass did on an analysed save: the host's events during it, the
+// run's figures and the files' bodies after it, for comparing its walk on
+// one thread with its walk on two.
+struct PassOutcome {
+  std::vector<std::string> events;
+  PassStats stats;
+  BodyBytes bytes;
+};
+
+template <class Pass>
+PassOutcome RunPass(const std::string& save, int position, Pass&& pass) {
+  World w;
+  RecordingHost host;
+  host.position = position;
+  Analyse(w, host, save);
+  host.ClearEvents();
+  pass(w, host);
+  PassOutcome out{host.events, w.Stats, {}};
+  out.bytes = WriteBodyBytes(w, host);
+  return out;
+}
+
 TEST(ShrinkPetsOnTwoThreads, ShrinksTheSamePetsInTheSameOrder) {
   // Owners with and without a bank box, pets linking to them, to nobody or
   // to an NPC, several pets to one box, and NPCs that are no pets: the
@@ -150,23 +171,15 @@ TEST(ShrinkPetsOnTwoThreads, ShrinksTheSamePetsInTheSameOrder) {
   }
   const std::string bytes = Crlf(Save({save}));
   const auto run = [&](RunThreads threads, int position) {
-    World w;
-    RecordingHost host;
-    host.position = position;
-    Analyse(w, host, bytes);
-    host.ClearEvents();
-    ShrinkPets(w, host, threads);
-    const std::uint64_t shrunk = w.Stats.pets_shrunk;
-    std::vector<std::string> events = host.events;
-    return std::tuple{events, shrunk, WriteBodyBytes(w, host).chars};
+    return RunPass(bytes, position, [threads](World& w, RecordingHost& host) { ShrinkPets(w, host, threads); });
   };
   for (int position : {0, 5, 250}) {
-    const auto [one_events, one_shrunk, one_chars] = run(RunThreads::kOne, position);
-    const auto [two_events, two_shrunk, two_chars] = run(RunThreads::kTwo, position);
-    ASSERT_GT(one_shrunk, 1500u);
-    EXPECT_EQ(one_events, two_events) << position;
-    EXPECT_EQ(one_shrunk, two_shrunk);
-    EXPECT_EQ(one_chars, two_chars);
+    const PassOutcome one = run(RunThreads::kOne, position);
+    const PassOutcome two = run(RunThreads::kTwo, position);
+    ASSERT_GT(one.stats.pets_shrunk, 1500u);
+    EXPECT_EQ(one.events, two.events) << position;
+    EXPECT_EQ(one.stats.pets_shrunk, two.stats.pets_shrunk);
+    EXPECT_EQ(one.bytes.chars, two.bytes.chars);
   }
 }
 
@@ -377,26 +390,15 @@ TEST(DeleteIllegalItemsOnTwoThreads, GivesTheWalkOfOneThread) {
   // walks the trees first and the pumps follow, which the host must not be
   // able to tell from the walk on one thread.
   const std::string save = MixedSave(60000, true);
-  struct Outcome {
-    std::vector<std::string> events;
-    PassStats stats;
-    BodyBytes bytes;
-  };
   const auto run = [&](RunThreads threads, int position) {
-    World w;
-    RecordingHost host;
-    host.position = position;
-    Analyse(w, host, save);
-    host.ClearEvents();
-    host.illegal = LineList{"03590", "03600", "03611", "0f"};
-    DeleteIllegalItems(w, host, threads);
-    Outcome out{host.events, w.Stats, {}};
-    out.bytes = WriteBodyBytes(w, host);
-    return out;
+    return RunPass(save, position, [threads](World& w, RecordingHost& host) {
+      host.illegal = LineList{"03590", "03600", "03611", "0f"};
+      DeleteIllegalItems(w, host, threads);
+    });
   };
   for (int position : {0, 3, 250}) {
-    const Outcome one = run(RunThreads::kOne, position);
-    const Outcome two = run(RunThreads::kTwo, position);
+    const PassOutcome one = run(RunThreads::kOne, position);
+    const PassOutcome two = run(RunThreads::kTwo, position);
     ASSERT_GT(one.stats.illegal_items_removed, 1000u);
     ASSERT_GT(one.stats.illegal_contents_destroyed, 100u) << "listed items hold items";
     EXPECT_EQ(one.events, two.events) << position;
