@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "engine/line_rules.h"
+#include "engine/prefetch.h"
 #include "engine/pump.h"
 #include "platform/bulk_memory.h"
 
@@ -285,7 +286,7 @@ class Filer {
   void PrefetchSlots(const Turn& t) const {
     if (t.kind == Turn::Kind::kItem) {
       // The record itself was just written by the reader's core.
-      __builtin_prefetch(&w_.Items[t.id], 1);
+      PrefetchLine(&w_.Items[t.id]);
       w_.ItemTree.Prefetch(t.serial_hash);
       w_.CharTree.Prefetch(t.container_hash);
       w_.ItemTree.Prefetch(t.container_hash);

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/prefetch.h"
 #include "engine/record_arena.h"
 #include "platform/bulk_memory.h"
 
@@ -79,7 +80,7 @@ class Tree {
   // Insert or Find soon after: the table is far larger than the caches, so
   // each look-up would otherwise wait for memory.
   void Prefetch(std::uint32_t hash) const {
-    if (size_ != 0) __builtin_prefetch(&slots_[hash & mask_]);
+    if (size_ != 0) PrefetchLine(&slots_[hash & mask_]);
   }
   void Prefetch(std::string_view key) const { Prefetch(SlotHash(key)); }
 
@@ -89,7 +90,7 @@ class Tree {
   void PrefetchRecord(std::uint32_t hash) const {
     if (size_ == 0) return;
     const Slot& s = slots_[hash & mask_];
-    if (s.id_plus_one != 0 && s.hash == hash) __builtin_prefetch(&(*records_)[s.id_plus_one - 1]);
+    if (s.id_plus_one != 0 && s.hash == hash) PrefetchLine(&(*records_)[s.id_plus_one - 1]);
   }
 
   // Makes room for `keys` keys in all before the table needs to grow: each

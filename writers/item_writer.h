@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/host.h"
+#include "engine/prefetch.h"
 #include "engine/world.h"
 
 namespace orv {
@@ -71,8 +72,8 @@ void ForEachItemInWriteOrder(const World& w, RecordId list, std::vector<RecordId
 inline void PrefetchLines(const World& w, const TWorldItem& item) {
   if (item.State != LinesState::kSource) return;
   const char* lines = w.SourceLines.Bytes().data() + SectionOffset(item);
-  __builtin_prefetch(lines);
-  __builtin_prefetch(lines + 64);
+  PrefetchLine(lines);
+  PrefetchLine(lines + 64);
 }
 
 // Writes the items of a list in write order (see above) into the character
