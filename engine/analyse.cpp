@@ -6,12 +6,15 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 
 #include "engine/line_rules.h"
 #include "engine/prefetch.h"
 #include "engine/pump.h"
+#include "engine/warm_blocks.h"
 #include "platform/bulk_memory.h"
 
 namespace orv {
@@ -416,12 +419,44 @@ void ReadAhead(SectionReader& reader, TurnRing& ring) {
   }
 }
 
+// The item records' chunks made ready by an idle core while the reader
+// fills them, one per chunk the announced items need beyond those held.
+// Whatever way the analysis ends, the arena lets go of the supply before
+// it goes.
+class WarmItemChunks {
+ public:
+  explicit WarmItemChunks(World& w) : w_(w) {}
+  ~WarmItemChunks() {
+    if (warm_) w_.Items.UseWarmBlocks(nullptr);
+  }
+  WarmItemChunks(const WarmItemChunks&) = delete;
+  WarmItemChunks& operator=(const WarmItemChunks&) = delete;
+
+  void Start() {
+    const std::size_t wanted = RecordArena<TWorldItem>::ChunksFor(static_cast<std::size_t>(
+        std::min<std::uint64_t>(w_.SourceLines.ItemHeadCount(), kNone)));
+    const std::size_t held = w_.Items.ChunkCount();
+    if (wanted <= held) return;
+    try {
+      warm_.emplace(RecordArena<TWorldItem>::kChunkBytes, wanted - held);
+    } catch (const std::bad_alloc&) {
+      return;  // no room even for the list: the reader makes every chunk itself
+    }
+    w_.Items.UseWarmBlocks(&*warm_);
+  }
+
+ private:
+  World& w_;
+  std::optional<WarmBlocks> warm_;
+};
+
 // The reader on a thread of its own, started before the filing is prepared:
 // it reads ahead while this thread counts the lines. Whatever way the filing
 // ends (done, cancelled, failed), the reader is stopped and joined before the
 // stores are touched again.
 void AnalyseOnTwoThreads(World& w, RunHost& host, SectionReader& reader) {
   TurnRing ring(w.SourceLines.Bytes().size());
+  WarmItemChunks warm_chunks(w);
   std::thread reading;
   try {
     reading = std::thread([&] { ReadAhead(reader, ring); });
@@ -442,6 +477,7 @@ void AnalyseOnTwoThreads(World& w, RunHost& host, SectionReader& reader) {
   } join{ring, reading};
 
   PrepareFiling(w);
+  warm_chunks.Start();
   Filer filer(w, host, reader);
   std::uint32_t filed = 0;
   for (;;) {

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <atomic>
+#include <cassert>
 #include <limits>
 #include <memory>
 #include <new>
@@ -11,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/warm_blocks.h"
 #include "platform/bulk_memory.h"
 
 namespace orv {
@@ -48,11 +51,31 @@ class RecordArena {
     if (size_ >= kNone) throw std::length_error("too many sections in the world save");
     const std::size_t chunk = size_ / kChunkSize;
     if (chunk == chunks_.size()) {
-      chunks_.push_back(Allocate());
+      T* fresh = nullptr;
+      if (WarmBlocks* warm = warm_.load(std::memory_order_acquire))
+        fresh = static_cast<T*>(warm->Take());
+      // The table has room for every chunk, so the push cannot throw.
+      chunks_.push_back(fresh != nullptr ? fresh : Allocate());
+      chunk_count_.store(chunks_.size(), std::memory_order_relaxed);
     }
     new (&chunks_[chunk][size_ % kChunkSize]) T();
     return static_cast<RecordId>(size_++);
   }
+
+  // Takes new chunks from `warm` (blocks of kChunkBytes) while it has them
+  // ready; null goes back to allocating them. May be called while another
+  // thread makes records; `warm` must outlive its use here.
+  void UseWarmBlocks(WarmBlocks* warm) {
+    assert(warm == nullptr || warm->BlockBytes() == kChunkBytes);
+    warm_.store(warm, std::memory_order_release);
+  }
+
+  // The number of chunks held; may be asked while another thread makes
+  // records, and is then soon out of date.
+  std::size_t ChunkCount() const { return chunk_count_.load(std::memory_order_relaxed); }
+
+  // The number of chunks `records` records fill.
+  static std::size_t ChunksFor(std::size_t records) { return (records + kChunkSize - 1) / kChunkSize; }
 
   T& operator[](RecordId id) { return chunks_[id / kChunkSize][id % kChunkSize]; }
   const T& operator[](RecordId id) const { return chunks_[id / kChunkSize][id % kChunkSize]; }
@@ -67,6 +90,7 @@ class RecordArena {
     // fresh memory at all.
     for (std::size_t i = 1; i < chunks_.size(); ++i) platform::FreeBulk(chunks_[i], kChunkBytes);
     if (chunks_.size() > 1) chunks_.erase(chunks_.begin() + 1, chunks_.end());
+    chunk_count_.store(chunks_.size(), std::memory_order_relaxed);
     size_ = 0;
   }
 
@@ -78,6 +102,8 @@ class RecordArena {
   }
 
   std::vector<T*> chunks_;
+  std::atomic<WarmBlocks*> warm_{nullptr};
+  std::atomic<std::size_t> chunk_count_{0};
   // Written for every record made; kept off the line of the chunk table,
   // which another thread may be reading meanwhile.
   alignas(64) std::size_t size_ = 0;
