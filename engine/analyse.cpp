@@ -158,6 +158,7 @@ void ReadItemSection(World& w, SourceCursor& cursor, Turn& turn, KindMemo& kinds
     verbatim = !head.zero && s.size() == raw.size() && cursor.lines.EndsWithCrLf();
   }
   std::string_view type;
+  std::size_t color_zeros = 0;
   turn.container = FixedText<10>();
   for (cursor.Advance(); cursor.HasLine(); cursor.Advance()) {
     const std::string_view raw = cursor.lines.Line();
@@ -171,8 +172,8 @@ void ReadItemSection(World& w, SourceCursor& cursor, Turn& turn, KindMemo& kinds
       verbatim = false;
       continue;
     }
-    verbatim = verbatim && s.size() == raw.size() && cursor.lines.EndsWithCrLf() &&
-               !EditBodyLine(s, false, false).zero;
+    verbatim = verbatim && s.size() == raw.size() && cursor.lines.EndsWithCrLf();
+    color_zeros += EditBodyLine(s, false, false).zero ? 1 : 0;
     switch (s[0]) {
       case 'T':
         if (StartsWith(s, "TYPE=")) type = ValueCut(s, 6, 8);
@@ -187,8 +188,9 @@ void ReadItemSection(World& w, SourceCursor& cursor, Turn& turn, KindMemo& kinds
         break;
     }
   }
-  if (verbatim) {
-    MarkVerbatim(item, cursor.lines.Offset() - SectionOffset(item), cursor.index - head_index);
+  if (verbatim && color_zeros <= 1) {
+    MarkVerbatim(item, cursor.lines.Offset() - SectionOffset(item), cursor.index - head_index,
+                 color_zeros == 1);
   }
   item.Kind = kinds.Kind(w, base_id, type);
   turn.kind = Turn::Kind::kItem;

@@ -128,12 +128,35 @@ void ForEachKeptLine(const World& w, const TWorldChar& ch, Fn&& fn) {
   }
 }
 
+// Where the "0" goes in a section noted with a colour edit: after the
+// "COLOR=" of its first line that EditBodyLine edits. Every line of such a
+// section ends with CR LF and none is indented, so each line but the head
+// follows a CR LF.
+inline std::size_t ColorZeroAt(std::string_view section) {
+  for (std::size_t at = section.find("\r\nCOLOR="); at != std::string_view::npos;
+       at = section.find("\r\nCOLOR=", at + 2)) {
+    const std::size_t begin = at + 2;
+    const std::string_view line = section.substr(begin, section.find('\r', begin) - begin);
+    const KeptLine kept = EditBodyLine(line, false, false);
+    if (kept.zero) return begin + kept.head.size();
+  }
+  return section.size();  // not reached for a section noted so
+}
+
 // Appends the kept lines of a record to `out`: the same lines as
 // ForEachKeptLine gives, copied in runs where the source allows.
 inline void AppendKeptLines(const World& w, const TWorldItem& item, LineSink& out) {
   const auto line = [&out](const KeptLine& l) { out.Append(l); };
   if (const VerbatimSection v = VerbatimOf(item); v.bytes != 0) {
-    out.AppendLines(w.SourceLines.Bytes().substr(SectionOffset(item), v.bytes), v.lines);
+    const std::string_view section = w.SourceLines.Bytes().substr(SectionOffset(item), v.bytes);
+    if (!v.color_zero) {
+      out.AppendLines(section, v.lines);
+    } else {
+      const std::size_t at = ColorZeroAt(section);
+      out.AppendLines(section.substr(0, at), 0);
+      out.AppendLines("0", 0);
+      out.AppendLines(section.substr(at), v.lines);
+    }
   } else if (item.State == LinesState::kSource) {
     ForEachSectionPiece(w.SourceLines.Bytes(), SectionOffset(item), false, false, line,
                         [&out](std::string_view lines, std::uint64_t n) { out.AppendLines(lines, n); });

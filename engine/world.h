@@ -47,19 +47,23 @@ struct TWorldItem {
 static_assert(sizeof(TWorldItem) == 32, "item records are sized for millions");
 
 // Most item sections are written exactly as they stand in the source: every
-// line unstripped, unedited and followed by CR LF, no comment among them.
-// The analysis notes such a section's length and line count in `Lines`
-// next to its offset, so that the writers copy it without looking at its
-// lines. Packed: the top bit set, the offset in the low 40 bits, the length
-// in the next 16 and the line count in the 7 below the top. Sections too
-// long for that, or past the first TiB of the source, are made line by line.
+// line unstripped and followed by CR LF, no comment among them, and at most
+// one line edited, a colour that gets its "0". The analysis notes such a
+// section's length and line count in `Lines` next to its offset, so that
+// the writers copy it without looking at its lines (around the one "0").
+// Packed: the top bit set, the offset in the low 39 bits, the colour edit
+// in bit 39, the length in the next 16 and the line count in the 7 below
+// the top. Sections too long for that, or past the first 512 GiB of the
+// source, are made line by line.
 struct VerbatimSection {
   std::uint64_t bytes = 0;  // 0: the section is made line by line
   std::uint64_t lines = 0;
+  bool color_zero = false;  // one "COLOR=" line gets its "0" (see EditBodyLine)
 };
 
 inline constexpr std::uint64_t kVerbatimTag = std::uint64_t{1} << 63;
-inline constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << 40) - 1;
+inline constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << 39) - 1;
+inline constexpr std::uint64_t kColorZeroBit = std::uint64_t{1} << 39;
 
 // The byte offset of a source item's section.
 inline std::uint64_t SectionOffset(const TWorldItem& item) {
@@ -68,15 +72,17 @@ inline std::uint64_t SectionOffset(const TWorldItem& item) {
 
 inline VerbatimSection VerbatimOf(const TWorldItem& item) {
   if (item.State != LinesState::kSource || (item.Lines & kVerbatimTag) == 0) return {};
-  return {(item.Lines >> 40) & 0xffff, (item.Lines >> 56) & 0x7f};
+  return {(item.Lines >> 40) & 0xffff, (item.Lines >> 56) & 0x7f, (item.Lines & kColorZeroBit) != 0};
 }
 
 // Notes that the source item's section, `bytes` long and `lines` lines, is
-// written as it stands, when the packing has room for it.
-inline void MarkVerbatim(TWorldItem& item, std::uint64_t bytes, std::uint64_t lines) {
+// written as it stands (but for one colour edit when `color_zero` is set),
+// when the packing has room for it.
+inline void MarkVerbatim(TWorldItem& item, std::uint64_t bytes, std::uint64_t lines,
+                         bool color_zero = false) {
   const std::uint64_t offset = SectionOffset(item);
   if (offset > kOffsetMask || bytes == 0 || bytes > 0xffff || lines > 0x7f) return;
-  item.Lines = kVerbatimTag | offset | (bytes << 40) | (lines << 56);
+  item.Lines = kVerbatimTag | offset | (color_zero ? kColorZeroBit : 0) | (bytes << 40) | (lines << 56);
 }
 
 // One character section.

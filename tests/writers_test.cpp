@@ -278,13 +278,14 @@ TEST(KeptLines, SectionsCopiedWholeGiveTheSameBytesAsLineByLine) {
   // line, a normalised head, too many lines or bytes to note, or the save's
   // last line without a line break.
   const std::vector<std::string> pieces = {
-      "SERIAL=1", "COLOR=455", "COLOR=0455", "COLOR=", "  P=1,2,3", "// note", "FLAGS=8",
+      "SERIAL=1", "COLOR=455", "COLOR=0455", "COLOR=", "COLOR=7", "COLOR", "  P=1,2,3", "// note", "FLAGS=8",
       "", "X", "TYPE=69", "CONT=04a", "ATTR=020", "/x", std::string(300, 'Z')};
   std::uint32_t seed = 11;
   const auto next = [&seed](std::size_t n) {
     seed = seed * 1103515245u + 12345u;
     return static_cast<std::size_t>((seed >> 8) % n);
   };
+  std::size_t with_color_zero = 0;
   for (int round = 0; round < 300; ++round) {
     std::string save = "[HEADER]\r\n";
     for (int section = 0; section < 40; ++section) {
@@ -314,6 +315,7 @@ TEST(KeptLines, SectionsCopiedWholeGiveTheSameBytesAsLineByLine) {
     for (RecordId id = 0; id < w.Items.Size(); ++id) {
       const TWorldItem& item = w.Items[id];
       if (VerbatimOf(item).bytes != 0) ++whole;
+      if (VerbatimOf(item).color_zero) ++with_color_zero;
       MemoryLineSink by_line, copied;
       ForEachKeptLine(w, item, [&](const KeptLine& l) { by_line.Append(l); });
       AppendKeptLines(w, item, copied);
@@ -323,6 +325,7 @@ TEST(KeptLines, SectionsCopiedWholeGiveTheSameBytesAsLineByLine) {
     ASSERT_GT(whole, 0u) << round;
     ASSERT_LT(whole, w.Items.Size()) << round;
   }
+  EXPECT_GT(with_color_zero, 100u);
 }
 
 }  // namespace
