@@ -376,6 +376,10 @@ void AnalyseOnOneThread(World& w, RunHost& host, SectionReader& reader) {
 // gets ahead by is ever touched.
 struct TurnRing {
   static constexpr std::uint32_t kBatch = 128;
+  // Each side wakes the other only once per this many turns, and before it
+  // waits itself: a wake-up is a system call, and a filing that keeps up
+  // with the reader would otherwise be woken for every batch.
+  static constexpr std::uint32_t kWakeEvery = 4096;
 
   explicit TurnRing(std::size_t source_bytes)
       : size(Size(source_bytes)),
@@ -400,8 +404,14 @@ struct TurnRing {
 
 void ReadAhead(SectionReader& reader, TurnRing& ring) {
   std::uint32_t read = 0;
+  std::uint32_t told = 0;  // the turns the filing was woken for
+  const auto wake_filing = [&] {
+    ring.read.notify_one();
+    told = read;
+  };
   for (;;) {
     std::uint32_t filed = ring.filed.load(std::memory_order_acquire);
+    if (read - filed == ring.size && told != read) wake_filing();
     while (read - filed == ring.size && !ring.stop.load(std::memory_order_acquire)) {
       ring.filed.wait(filed, std::memory_order_acquire);
       filed = ring.filed.load(std::memory_order_acquire);
@@ -416,7 +426,7 @@ void ReadAhead(SectionReader& reader, TurnRing& ring) {
       over = EndsAnalysis(turn.kind);
     }
     ring.read.store(read, std::memory_order_release);
-    ring.read.notify_one();
+    if (over || read - told >= std::min(TurnRing::kWakeEvery, ring.size / 2)) wake_filing();
     if (over) return;
   }
 }
@@ -482,8 +492,14 @@ void AnalyseOnTwoThreads(World& w, RunHost& host, SectionReader& reader) {
   warm_chunks.Start();
   Filer filer(w, host, reader);
   std::uint32_t filed = 0;
+  std::uint32_t told = 0;  // the turns the reader was woken for
+  const auto wake_reader = [&] {
+    ring.filed.notify_one();
+    told = filed;
+  };
   for (;;) {
     std::uint32_t read = ring.read.load(std::memory_order_acquire);
+    if (read == filed && told != filed) wake_reader();
     while (read == filed) {
       ring.read.wait(read, std::memory_order_acquire);
       read = ring.read.load(std::memory_order_acquire);
@@ -494,7 +510,7 @@ void AnalyseOnTwoThreads(World& w, RunHost& host, SectionReader& reader) {
     filed += n;
     if (!more) return;
     ring.filed.store(filed, std::memory_order_release);
-    ring.filed.notify_one();
+    if (filed - told >= std::min(TurnRing::kWakeEvery, ring.size / 2)) wake_reader();
   }
 }
 
