@@ -1,10 +1,10 @@
 #ifndef ORVANTOR_ENGINE_RECORD_ARENA_H_
 #define ORVANTOR_ENGINE_RECORD_ARENA_H_
 
-#include <cstddef>
-#include <cstdint>
 #include <atomic>
 #include <cassert>
+#include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <memory>
 #include <new>
