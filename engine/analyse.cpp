@@ -376,13 +376,9 @@ void AnalyseOnOneThread(World& w, RunHost& host, SectionReader& reader) {
 // gets ahead by is ever touched.
 struct TurnRing {
   static constexpr std::uint32_t kBatch = 128;
-  // Each side wakes the other only once per this many turns, and before it
-  // waits itself: a wake-up is a system call, and a filing that keeps up
-  // with the reader would otherwise be woken for every batch.
-  static constexpr std::uint32_t kWakeEvery = 4096;
-
   explicit TurnRing(std::size_t source_bytes)
       : size(Size(source_bytes)),
+        wake_every(std::min<std::uint32_t>(4096, size / 2)),
         turns(static_cast<Turn*>(platform::AllocateBulk(size * sizeof(Turn)))) {}
   ~TurnRing() { platform::FreeBulk(turns, size * sizeof(Turn)); }
   TurnRing(const TurnRing&) = delete;
@@ -396,22 +392,48 @@ struct TurnRing {
   }
 
   const std::uint32_t size;
+  // Each side wakes the other only once per this many turns, and always
+  // before it waits itself, so that both never sleep at once: a wake-up is a
+  // system call, and a filing that keeps up with the reader would otherwise
+  // be woken for every batch.
+  const std::uint32_t wake_every;
   Turn* const turns;  // zeroed memory: a Turn's bytes are all it is
   alignas(64) std::atomic<std::uint32_t> read{0};   // turns handed over by the reader
   alignas(64) std::atomic<std::uint32_t> filed{0};  // turns the filing is done with
   std::atomic<bool> stop{false};                    // the filing gave up
 };
 
+// One side's wake-ups of the other, which waits on `position`.
+class Wakeups {
+ public:
+  Wakeups(std::atomic<std::uint32_t>& position, std::uint32_t every)
+      : position_(position), every_(every) {}
+  // Wakes the other side for the turns up to `at` (already stored).
+  void Now(std::uint32_t at) {
+    position_.notify_one();
+    told_ = at;
+  }
+  // The same when `every` turns went by untold.
+  void WhenDue(std::uint32_t at) {
+    if (at - told_ >= every_) Now(at);
+  }
+  // The same before this side waits, when any turn is untold.
+  void BeforeWaiting(std::uint32_t at) {
+    if (at != told_) Now(at);
+  }
+
+ private:
+  std::atomic<std::uint32_t>& position_;
+  const std::uint32_t every_;
+  std::uint32_t told_ = 0;
+};
+
 void ReadAhead(SectionReader& reader, TurnRing& ring) {
   std::uint32_t read = 0;
-  std::uint32_t told = 0;  // the turns the filing was woken for
-  const auto wake_filing = [&] {
-    ring.read.notify_one();
-    told = read;
-  };
+  Wakeups filing(ring.read, ring.wake_every);
   for (;;) {
     std::uint32_t filed = ring.filed.load(std::memory_order_acquire);
-    if (read - filed == ring.size && told != read) wake_filing();
+    if (read - filed == ring.size) filing.BeforeWaiting(read);
     while (read - filed == ring.size && !ring.stop.load(std::memory_order_acquire)) {
       ring.filed.wait(filed, std::memory_order_acquire);
       filed = ring.filed.load(std::memory_order_acquire);
@@ -426,8 +448,11 @@ void ReadAhead(SectionReader& reader, TurnRing& ring) {
       over = EndsAnalysis(turn.kind);
     }
     ring.read.store(read, std::memory_order_release);
-    if (over || read - told >= std::min(TurnRing::kWakeEvery, ring.size / 2)) wake_filing();
-    if (over) return;
+    if (over) {
+      filing.Now(read);
+      return;
+    }
+    filing.WhenDue(read);
   }
 }
 
@@ -492,14 +517,10 @@ void AnalyseOnTwoThreads(World& w, RunHost& host, SectionReader& reader) {
   warm_chunks.Start();
   Filer filer(w, host, reader);
   std::uint32_t filed = 0;
-  std::uint32_t told = 0;  // the turns the reader was woken for
-  const auto wake_reader = [&] {
-    ring.filed.notify_one();
-    told = filed;
-  };
+  Wakeups reading_side(ring.filed, ring.wake_every);
   for (;;) {
     std::uint32_t read = ring.read.load(std::memory_order_acquire);
-    if (read == filed && told != filed) wake_reader();
+    if (read == filed) reading_side.BeforeWaiting(filed);
     while (read == filed) {
       ring.read.wait(read, std::memory_order_acquire);
       read = ring.read.load(std::memory_order_acquire);
@@ -510,7 +531,7 @@ void AnalyseOnTwoThreads(World& w, RunHost& host, SectionReader& reader) {
     filed += n;
     if (!more) return;
     ring.filed.store(filed, std::memory_order_release);
-    if (filed - told >= std::min(TurnRing::kWakeEvery, ring.size / 2)) wake_reader();
+    reading_side.WhenDue(filed);
   }
 }
 
