@@ -169,7 +169,8 @@ struct World {
 // Takes the item just read (the first of UnownedItems) and, when its
 // container is known, moves it to the front of that container's list:
 // characters are searched before items. An item is never put inside itself.
-// Returns whether it was moved.
+// Returns whether it was moved. A holder is always filed before what it
+// holds, so an item's id is higher than those of all its holders.
 bool AttachToContainer(World& w);
 // The same, with `container_hash` = SlotHash(LastContainer) worked out ahead.
 bool AttachToContainer(World& w, std::uint32_t container_hash);

@@ -17,8 +17,7 @@ struct IllegalCounts {
 };
 
 // Walks item lists depth first, each item before its contents, and removes
-// the illegal ones. It touches only the items of the lists it is given, so
-// walks over different lists may run side by side.
+// the illegal ones.
 struct IllegalWalk {
   World& w;
   const std::vector<bool>& illegal;  // by interned item id
@@ -80,25 +79,32 @@ IllegalCounts WalkOnOneThread(World& w, RunHost& host, const std::vector<bool>& 
   return walk.counts;
 }
 
-// The same work shared by two threads, then the pumps and gauge steps of
-// the walk above. No two lists share an item, and the pumps and the gauge
-// depend only on the number of items visited, so the lists can be walked
-// in any order and on any thread. The unowned items come first: theirs is
-// the longest list, which one thread walks while the other takes the
-// characters' lists.
-IllegalCounts WalkOnTwoThreads(World& w, RunHost& host, const std::vector<bool>& illegal) {
-  std::vector<RecordId> lists = {w.UnownedItems};
-  lists.reserve(w.CharCount + 1);
-  for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) lists.push_back(w.Chars[id].Items);
-  IllegalWalk walks[2] = {{w, illegal, {}, {}}, {w, illegal, {}, {}}};
-  ForEachOnTwoThreads(lists.size(), 64, [&](int thread, std::size_t i) {
-    walks[thread].DeleteIllegalIn(lists[i], [] {});
-  });
-
-  IllegalCounts counts = walks[0].counts;
-  counts.visits += walks[1].counts.visits;
-  counts.removed += walks[1].counts.removed;
-  counts.destroyed += walks[1].counts.destroyed;
+// The same removals without chasing the lists, then the pumps and gauge
+// steps of the walk above, the same in number and order. An item is always
+// filed after the container that holds it (a shrunk pet is made after its
+// bank box), so its id is higher: going through the records in id order
+// meets every container before what it holds. An item still there when it
+// is met is one the walk visits, and one that an earlier removal destroyed
+// is one the walk never reaches. The records are read in the order they lie
+// in memory, where the walk waits for every record it follows a link to.
+IllegalCounts ScanInIdOrder(World& w, RunHost& host, const std::vector<bool>& illegal) {
+  std::vector<RecordId> listed;  // few: the list names kinds an admin bans
+  std::uint64_t there = 0;       // items not destroyed before the pass
+  const auto size = static_cast<RecordId>(w.Items.Size());
+  for (RecordId id = 0; id < size; ++id) {
+    const TWorldItem& item = w.Items[id];
+    if (item.State == LinesState::kReleased) continue;
+    ++there;
+    if (illegal[BaseIdRef(w, item)]) listed.push_back(id);
+  }
+  IllegalWalk walk{w, illegal, {}, {}};
+  for (const RecordId id : listed) {
+    TWorldItem& item = w.Items[id];
+    // Destroyed with a listed container met before it.
+    if (item.State != LinesState::kReleased) walk.Remove(item);
+  }
+  IllegalCounts counts = walk.counts;
+  counts.visits = there - counts.destroyed;
   Pump pump;
   Progress progress;
   for (std::uint64_t k = 0; k < counts.visits; ++k) {
@@ -120,7 +126,9 @@ void DeleteIllegalItems(World& w, RunHost& host, RunThreads threads) {
     // The empty id is never "]"-terminated, so it is never marked.
     if (ref != TextPool::kAbsent && ref != TextPool::kEmpty) illegal[ref] = true;
   }
-  const IllegalCounts counts = UseSecondThread(w, threads) ? WalkOnTwoThreads(w, host, illegal)
+  // A small world is walked with the pumps as it goes; a large one is
+  // scanned first, which is far quicker, and pumped after.
+  const IllegalCounts counts = UseSecondThread(w, threads) ? ScanInIdOrder(w, host, illegal)
                                                            : WalkOnOneThread(w, host, illegal);
   w.Stats.illegal_items_removed += counts.removed;
   w.Stats.illegal_contents_destroyed += counts.destroyed;

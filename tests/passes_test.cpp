@@ -385,28 +385,69 @@ TEST_F(PassTest, DeleteIllegalItemsVisitsEveryItemStillThere) {
   EXPECT_EQ(Grep(Out().world, "[WORLDITEM").size(), 150u);
 }
 
-TEST(DeleteIllegalItemsOnTwoThreads, GivesTheWalkOfOneThread) {
-  // Listed kinds at every depth, in characters and loose; the second thread
-  // walks the trees first and the pumps follow, which the host must not be
-  // able to tell from the walk on one thread.
+TEST(DeleteIllegalItemsInRecordOrder, GivesTheWalk) {
+  // Listed kinds at every depth, in characters and loose, held by items read
+  // before or after them; the scan of a large world goes through the records
+  // first and the pumps follow, which the host must not be able to tell from
+  // the walk. The passes before it leave destroyed and emptied records behind.
   const std::string save = MixedSave(60000, true);
-  const auto run = [&](RunThreads threads, int position) {
-    return RunPass(save, position, [threads](World& w, RecordingHost& host) {
-      host.illegal = LineList{"03590", "03600", "03611", "0f"};
+  for (const bool passes_before : {false, true}) {
+    const auto run = [&](RunThreads threads, int position) {
+      return RunPass(save, position, [&](World& w, RecordingHost& host) {
+        if (passes_before) {
+          DeleteNpcs(w, host);
+          DeleteRespawnPoints(w, host);
+        }
+        host.illegal = LineList{"03590", "03600", "03611", "0e05", "0e17", "0f"};
+        DeleteIllegalItems(w, host, threads);
+      });
+    };
+    for (int position : {0, 3, 250}) {
+      const PassOutcome one = run(RunThreads::kOne, position);
+      const PassOutcome two = run(RunThreads::kTwo, position);
+      ASSERT_GT(one.stats.illegal_items_removed, 1000u);
+      ASSERT_GT(one.stats.illegal_contents_destroyed, 100u) << "listed items hold items";
+      if (passes_before) {
+        ASSERT_GT(one.stats.npc_items_destroyed, 100u);
+      }
+      EXPECT_EQ(one.events, two.events) << position;
+      EXPECT_EQ(one.stats.illegal_items_removed, two.stats.illegal_items_removed);
+      EXPECT_EQ(one.stats.illegal_contents_destroyed, two.stats.illegal_contents_destroyed);
+      EXPECT_EQ(one.bytes.chars, two.bytes.chars);
+      EXPECT_EQ(one.bytes.world, two.bytes.world);
+    }
+  }
+}
+
+TEST(DeleteIllegalItemsInRecordOrder, ReachesShrunkPetsAndTheirBoxes) {
+  // Pets shrunk into listed bank boxes go with them; a box that is not
+  // listed keeps its pet, which the scan meets after the box.
+  Lines save;
+  const auto add = [&save](const Lines& part) { save.insert(save.end(), part.begin(), part.end()); };
+  for (int i = 0; i < 400; ++i) {
+    const std::string n = std::to_string(i);
+    add(Player("o" + n));
+    add(Item(i % 2 == 0 ? "09b2" : "0a", "box" + n, "o" + n));
+    add(Item("09b2", "box2" + n, "o" + n));
+    add(Item(i % 3 == 0 ? "0bad" : "0c", "in" + n, "box2" + n));
+    add(PetOf("pet" + n, "o" + n, {"NAME=Rex" + n}));
+  }
+  const std::string bytes = Crlf(Save({save}));
+  const auto run = [&](RunThreads threads) {
+    return RunPass(bytes, 7, [threads](World& w, RecordingHost& host) {
+      ShrinkPets(w, host);
+      host.illegal = LineList{"09b2", "0bad"};
       DeleteIllegalItems(w, host, threads);
     });
   };
-  for (int position : {0, 3, 250}) {
-    const PassOutcome one = run(RunThreads::kOne, position);
-    const PassOutcome two = run(RunThreads::kTwo, position);
-    ASSERT_GT(one.stats.illegal_items_removed, 1000u);
-    ASSERT_GT(one.stats.illegal_contents_destroyed, 100u) << "listed items hold items";
-    EXPECT_EQ(one.events, two.events) << position;
-    EXPECT_EQ(one.stats.illegal_items_removed, two.stats.illegal_items_removed);
-    EXPECT_EQ(one.stats.illegal_contents_destroyed, two.stats.illegal_contents_destroyed);
-    EXPECT_EQ(one.bytes.chars, two.bytes.chars);
-    EXPECT_EQ(one.bytes.world, two.bytes.world);
-  }
+  const PassOutcome one = run(RunThreads::kOne);
+  const PassOutcome two = run(RunThreads::kTwo);
+  ASSERT_EQ(one.stats.pets_shrunk, 400u);
+  EXPECT_EQ(one.stats.illegal_items_removed, 600u);
+  EXPECT_EQ(one.events, two.events);
+  EXPECT_EQ(one.stats.illegal_contents_destroyed, two.stats.illegal_contents_destroyed);
+  EXPECT_EQ(one.bytes.chars, two.bytes.chars);
+  EXPECT_EQ(one.bytes.world, two.bytes.world);
 }
 
 }  // namespace
