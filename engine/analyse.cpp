@@ -76,6 +76,7 @@ void ReadCharSection(World& w, SourceCursor& cursor, Turn& turn) {
   TWorldChar& c = w.Chars[id];
   char scratch[10];
   c.BaseId.Assign(ReadHead(c, cursor, scratch));
+  c.ItemsFrom = static_cast<RecordId>(w.Items.Size());
   ReadBody(cursor, [&](std::string_view s) {
     switch (s[0]) {
       case 'S':
