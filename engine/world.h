@@ -4,12 +4,14 @@
 // The records of an analysed world save and the stores that hold them for
 // the life of the process.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "engine/fixed_text.h"
 #include "engine/line_list.h"
+#include "engine/prefetch.h"
 #include "engine/record_arena.h"
 #include "engine/source_text.h"
 #include "engine/text_pool.h"
@@ -192,6 +194,38 @@ inline TextPool::Ref TypeRef(const World& w, const TWorldItem& item) {
 std::string_view TypeOf(const World& w, const TWorldItem& item);
 FixedText<10> ContainerOf(const World& w, const TWorldItem& item);
 FixedText<10> LinkOf(const World& w, const TWorldItem& item);
+
+// Starts loading the item records `c` holds, for a walk over them soon:
+// they lie from ItemsFrom up to its newest item and a little beyond (that
+// item's contents), mostly in one stretch, but a walk follows their links
+// one record at a time and would wait for each.
+inline void PrefetchItemsOf(const World& w, const TWorldChar& c) {
+  if (c.Items == kNone || c.ItemsFrom == kNone || c.ItemsFrom > c.Items) return;
+  constexpr RecordId kPerLine = 64 / sizeof(TWorldItem);
+  constexpr RecordId kMaxLines = 48;
+  const RecordId last = std::min<RecordId>(c.Items + 4 * kPerLine, c.ItemsFrom + kMaxLines * kPerLine);
+  const RecordId end = std::min<RecordId>(last, static_cast<RecordId>(w.Items.Size()));
+  for (RecordId id = c.ItemsFrom; id < end; id += kPerLine) PrefetchLine(&w.Items[id]);
+}
+
+// For a walk over the characters in file order that visits their items:
+// each Step (one per character) starts loading the items of the character
+// two further on.
+class ItemsLoadedAhead {
+ public:
+  explicit ItemsLoadedAhead(const World& w) : w_(w), ahead_(w.FirstChar) {
+    for (int k = 0; k < 2; ++k) Step();
+  }
+  void Step() {
+    if (ahead_ == kNone) return;
+    PrefetchItemsOf(w_, w_.Chars[ahead_]);
+    ahead_ = w_.Chars[ahead_].Next;
+  }
+
+ private:
+  const World& w_;
+  RecordId ahead_;
+};
 
 // Destroys every item of a list with everything inside it, at every depth.
 // Returns how many items were destroyed. Walks without recursion.

@@ -6,7 +6,9 @@ namespace orv {
 void DeleteNpcs(World& w, RunHost& host) {
   Pump pump;
   Progress progress;
+  ItemsLoadedAhead ahead(w);
   for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) {
+    ahead.Step();
     pump.Step(host);
     progress.Step(host, w.CharsPerPercent);
     TWorldChar& c = w.Chars[id];

@@ -89,6 +89,7 @@ void ShrinkPets(World& w, RunHost& host, RunThreads threads) {
   for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) chars.push_back(id);
   std::vector<RecordId> containers(chars.size(), kNone);
   ForEachOnTwoThreads(chars.size(), 256, [&](int, std::size_t i) {
+    if (i + 2 < chars.size()) PrefetchItemsOf(w, w.Chars[chars[i + 2]]);
     containers[i] = PetContainerOf(w, w.Chars[chars[i]], memory_object);
   });
   for (std::size_t i = 0; i < chars.size(); ++i) {
