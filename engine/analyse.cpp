@@ -373,8 +373,10 @@ void AnalyseOnOneThread(World& w, RunHost& host, SectionReader& reader) {
 // handed over in batches, so the two threads seldom touch the same line.
 // The reader starts while the filing thread still counts the source's
 // lines, and gets about a fifth of the source ahead meanwhile; the ring
-// holds that many turns (at most a million), and only the part the reader
-// gets ahead by is ever touched.
+// holds a turn for every 256 bytes of the source, more than that lead on
+// saves of a few hundred MiB, so that the reader seldom stops for the
+// filing to catch up (at most a million turns: on larger saves the memory
+// counts for more). Only the part the reader gets ahead by is ever touched.
 struct TurnRing {
   static constexpr std::uint32_t kBatch = 128;
   explicit TurnRing(std::size_t source_bytes)
@@ -388,7 +390,7 @@ struct TurnRing {
   // A power of two, so that positions modulo 2^32 wrap with the ring. A
   // world has a section in about every hundred bytes.
   static std::uint32_t Size(std::size_t source_bytes) {
-    const std::size_t wanted = std::clamp<std::size_t>(source_bytes / 512, 1u << 13, 1u << 20);
+    const std::size_t wanted = std::clamp<std::size_t>(source_bytes / 256, 1u << 13, 1u << 20);
     return static_cast<std::uint32_t>(std::bit_ceil(wanted));
   }
 
