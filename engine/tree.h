@@ -14,15 +14,44 @@
 
 namespace orv {
 
-// Hash of a serial as the records keep it (at most 10 bytes).
+// Hash of a serial as the records keep it (at most 10 bytes). Every item
+// is hashed twice on its way into the index (its serial and its "CONT="
+// value), so keys up to 16 bytes are taken as two overlapping words with
+// no loop over the bytes; longer ones are folded a word at a time. Only
+// bytes of the key are read.
 inline std::uint64_t HashSerial(std::string_view key) {
-  // FNV-1a over the bytes, then a final mix so that the low bits used for
-  // the slot are spread well also for serials that differ in one digit.
-  std::uint64_t h = 1469598103934665603ull ^ key.size();
-  for (unsigned char c : key) h = (h ^ c) * 1099511628211ull;
+  const char* p = key.data();
+  const std::size_t n = key.size();
+  const auto word = [](const char* at) {
+    std::uint64_t v;
+    std::memcpy(&v, at, sizeof v);
+    return v;
+  };
+  const auto half = [](const char* at) {
+    std::uint32_t v;
+    std::memcpy(&v, at, sizeof v);
+    return std::uint64_t{v};
+  };
+  std::uint64_t a = 0;
+  std::uint64_t b = 0;
+  if (n >= 8) {
+    for (std::size_t i = 0; i + 16 < n; i += 8) a = (a ^ word(p + i)) * 0x9e3779b97f4a7c15ull;
+    a ^= word(p + (n > 16 ? n - 16 : 0));
+    b = word(p + n - 8);
+  } else if (n >= 4) {
+    a = half(p);
+    b = half(p + n - 4);
+  } else if (n > 0) {
+    a = static_cast<unsigned char>(p[0]);
+    b = std::uint64_t{static_cast<unsigned char>(p[n / 2])} << 8 | static_cast<unsigned char>(p[n - 1]);
+  }
+  // A final mix, so that the low bits used for the slot are spread well
+  // also for serials that differ in one digit.
+  std::uint64_t h = (a ^ 0xbf58476d1ce4e5b9ull) * 0x94d049bb133111ebull;
+  h ^= (b + n) * 0xd6e8feb86659fd93ull;
   h ^= h >> 32;
   h *= 0xd6e8feb86659fd93ull;
-  h ^= h >> 32;
+  h ^= h >> 29;
   return h;
 }
 

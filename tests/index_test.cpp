@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -146,6 +148,46 @@ TEST(Index, TreeFindsEveryKeyAndTheFirstRecordOfEach) {
   EXPECT_EQ(tree.Find(""), kNone);
   tree.ReleaseTree();
   EXPECT_EQ(tree.Find("1"), kNone);
+}
+
+TEST(Index, TextsOfEveryLengthAreKeptApart) {
+  // Each length takes its own way through the hash; texts that differ in a
+  // single byte anywhere must still be told apart and found again.
+  TextPool texts;
+  std::vector<std::string> all;
+  for (std::size_t n = 0; n <= 40; ++n) {
+    const std::string base(n, '0');
+    all.push_back(base);
+    for (std::size_t at = 0; at < n; ++at) {
+      std::string t = base;
+      t[at] = '7';
+      all.push_back(t);
+    }
+  }
+  std::vector<TextPool::Ref> refs;
+  for (const std::string& t : all) refs.push_back(texts.Intern(t));
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    ASSERT_EQ(texts.Find(all[i]), refs[i]) << all[i];
+    ASSERT_EQ(texts.Text(refs[i]), all[i]);
+  }
+  std::vector<TextPool::Ref> sorted = refs;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end());
+}
+
+TEST(Index, SerialsThatDifferInOneDigitSpreadOverTheSlots) {
+  // The index picks a slot by the low bits of the hash: ascending serials
+  // that share them would pile up in one run of slots and make filing a
+  // big world quadratic again.
+  for (const std::string prefix : {"04000", "0x4000", "0"}) {
+    std::vector<bool> used(4096, false);
+    for (int i = 0; i < 4096; ++i) {
+      char digits[8];
+      std::snprintf(digits, sizeof digits, "%04x", i);
+      used[Tree<TWorldItem>::SlotHash(prefix + digits) & 4095] = true;
+    }
+    EXPECT_GT(std::count(used.begin(), used.end(), true), 2400) << prefix;
+  }
 }
 
 // Serials in ascending order would make a plain search tree one long chain;
