@@ -97,8 +97,8 @@ struct TWorldChar {
   bool Moved = false;        // the first "P=" line is replaced by "P=" + Position
   bool HasPositionLine = false;  // the section has a "P=" line (set by the analysis)
   // The id the first item read after this section got: in a save the items
-  // a character holds mostly follow it, so the writers load the records
-  // from there on ahead of the walk.
+  // a character holds mostly follow it, so a walk over them can load the
+  // records from there on ahead of it (see PrefetchItemsOf).
   RecordId ItemsFrom = kNone;
   std::uint64_t Lines = 0;   // see LinesState
   RecordId Next = kNone;     // next character in file order

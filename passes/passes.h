@@ -37,9 +37,9 @@ void DeleteNpcs(World& w, RunHost& host);
 void DeleteRespawnPoints(World& w, RunHost& host);
 
 // Removes every item whose id is on the illegal-item list, with everything
-// inside it, wherever it lies. A large world (one run with a second
-// thread) is scanned in record order instead of walked, and the pumps and
-// gauge steps, the same in number and order, follow.
+// inside it, wherever it lies. A world large enough for a second thread
+// is scanned in record order instead of walked, and the pumps and gauge
+// steps, the same in number and order, follow.
 void DeleteIllegalItems(World& w, RunHost& host, RunThreads threads = RunThreads::kAuto);
 
 }  // namespace orv
