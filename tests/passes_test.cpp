@@ -14,6 +14,9 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+// Appends the lines of `part` to `save`.
+void Add(Lines& save, const Lines& part) { save.insert(save.end(), part.begin(), part.end()); }
+
 class PassTest : public ::testing::Test {
  protected:
   void Load(const Lines& save) {
@@ -101,7 +104,7 @@ TEST_F(PassTest, MoveCharsCountsEveryCharacterOnTheGauge) {
   Lines save;
   for (int i = 0; i < 150; ++i) {
     const Lines c = i % 3 ? Npc(std::to_string(i)) : Player(std::to_string(i), {"P=1"});
-    save.insert(save.end(), c.begin(), c.end());
+    Add(save, c);
   }
   Load(save);
   host.positions = LineList{"2"};
@@ -159,15 +162,14 @@ TEST(ShrinkPetsOnTwoThreads, ShrinksTheSamePetsInTheSameOrder) {
   // to an NPC, several pets to one box, and NPCs that are no pets: the
   // look-ups made on two threads first must shrink what the walk shrinks.
   Lines save;
-  const auto add = [&save](const Lines& part) { save.insert(save.end(), part.begin(), part.end()); };
   for (int i = 0; i < 3000; ++i) {
     const std::string n = std::to_string(i);
-    add(Player("o" + n));
-    if (i % 4 != 0) add(Item("09b2", "box" + n, "o" + n));
-    add(Item("0a", "gold" + n, i % 4 != 0 ? "box" + n : "o" + n));
+    Add(save, Player("o" + n));
+    if (i % 4 != 0) Add(save, Item("09b2", "box" + n, "o" + n));
+    Add(save, Item("0a", "gold" + n, i % 4 != 0 ? "box" + n : "o" + n));
     const std::string link = i % 7 == 0 ? "nobody" : i % 11 == 0 ? "plain" + n : "o" + std::to_string(i * 7 % 3000);
-    add(PetOf("pet" + n, link, {"NAME=Rex" + n}));
-    if (i % 5 == 0) add(Npc("plain" + n, {"NAME=guard"}));
+    Add(save, PetOf("pet" + n, link, {"NAME=Rex" + n}));
+    if (i % 5 == 0) Add(save, Npc("plain" + n, {"NAME=guard"}));
   }
   const std::string bytes = Crlf(Save({save}));
   const auto run = [&](RunThreads threads, int position) {
@@ -196,7 +198,7 @@ TEST_F(PassTest, ShrinkPetsFindsNoPetOrNoContainer) {
   const Lines owner_and_bag = Save({Player("o"), Item("09b2", "bp", "o")});
   auto shrunk_items = [&](const Lines& extra) {
     Lines save(owner_and_bag.begin(), owner_and_bag.end() - 1);
-    save.insert(save.end(), extra.begin(), extra.end());
+    Add(save, extra);
     Load(save);
     ShrinkPets(w, host);
     const Bodies out = Out();
@@ -263,7 +265,7 @@ TEST_F(PassTest, DeleteNpcsGaugeAndPumpWithNoOrManyCharacters) {
   Lines save;
   for (int i = 0; i < 250; ++i) {
     const Lines c = Npc(std::to_string(i));
-    save.insert(save.end(), c.begin(), c.end());
+    Add(save, c);
   }
   Load(save);
   DeleteNpcs(w, host);
@@ -319,11 +321,11 @@ TEST_F(PassTest, DeleteRespawnPointsRestartsTheGaugeButNotThePumpBetweenPhases) 
   Lines save;
   for (int i = 0; i < 150; ++i) {
     const Lines c = Npc("c" + std::to_string(i));
-    save.insert(save.end(), c.begin(), c.end());
+    Add(save, c);
   }
   for (int i = 0; i < 150; ++i) {
     const Lines it = Item("01", "i" + std::to_string(i), "", {"TYPE=34"});
-    save.insert(save.end(), it.begin(), it.end());
+    Add(save, it);
   }
   Load(save);
   host.position = 2;
@@ -366,11 +368,11 @@ TEST_F(PassTest, DeleteIllegalItemsVisitsEveryItemStillThere) {
   Lines save = Item("0bad", "bag", "");
   for (int i = 0; i < 49; ++i) {
     const Lines it = Item("01", "in" + std::to_string(i), "bag");
-    save.insert(save.end(), it.begin(), it.end());
+    Add(save, it);
   }
   for (int i = 0; i < 100; ++i) {
     const Lines it = Item("01", "out" + std::to_string(i), "");
-    save.insert(save.end(), it.begin(), it.end());
+    Add(save, it);
   }
   for (int run = 0; run < 2; ++run) {
     Load(save);
@@ -423,14 +425,13 @@ TEST(DeleteIllegalItemsInRecordOrder, ReachesShrunkPetsAndTheirBoxes) {
   // Pets shrunk into listed bank boxes go with them; a box that is not
   // listed keeps its pet, which the scan meets after the box.
   Lines save;
-  const auto add = [&save](const Lines& part) { save.insert(save.end(), part.begin(), part.end()); };
   for (int i = 0; i < 400; ++i) {
     const std::string n = std::to_string(i);
-    add(Player("o" + n));
-    add(Item(i % 2 == 0 ? "09b2" : "0a", "box" + n, "o" + n));
-    add(Item("09b2", "box2" + n, "o" + n));
-    add(Item(i % 3 == 0 ? "0bad" : "0c", "in" + n, "box2" + n));
-    add(PetOf("pet" + n, "o" + n, {"NAME=Rex" + n}));
+    Add(save, Player("o" + n));
+    Add(save, Item(i % 2 == 0 ? "09b2" : "0a", "box" + n, "o" + n));
+    Add(save, Item("09b2", "box2" + n, "o" + n));
+    Add(save, Item(i % 3 == 0 ? "0bad" : "0c", "in" + n, "box2" + n));
+    Add(save, PetOf("pet" + n, "o" + n, {"NAME=Rex" + n}));
   }
   const std::string bytes = Crlf(Save({save}));
   const auto run = [&](RunThreads threads) {
