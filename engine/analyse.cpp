@@ -14,6 +14,7 @@
 #include "engine/line_rules.h"
 #include "engine/prefetch.h"
 #include "engine/pump.h"
+#include "engine/short_text.h"
 #include "engine/warm_blocks.h"
 #include "platform/bulk_memory.h"
 
@@ -108,19 +109,15 @@ void ReadCharSection(World& w, SourceCursor& cursor, Turn& turn) {
 class KindMemo {
  public:
   ItemKinds::Ref Kind(World& w, std::string_view base_id, std::string_view type) {
-    // The key: the id (at most 10 bytes), the type (at most 8), their lengths.
-    // An empty view may have no data pointer at all, which memcpy must not see.
-    Key key{};
-    if (!base_id.empty()) std::memcpy(key.bytes, base_id.data(), base_id.size());
-    if (!type.empty()) std::memcpy(key.bytes + 10, type.data(), type.size());
-    key.bytes[18] = static_cast<char>(base_id.size());
-    key.bytes[19] = static_cast<char>(type.size());
-    std::uint64_t words[3];
-    std::memcpy(words, key.bytes, sizeof words);
+    // The id has at most 10 bytes and the type at most 8, so each is two
+    // words and its length.
+    const Key key{WordsOfShortText(base_id), WordsOfShortText(type),
+                  base_id.size() | type.size() << 8};
     const std::size_t slot = static_cast<std::size_t>(
-        ((words[0] * 0x9e3779b97f4a7c15ull) ^ (words[1] * 0xc2b2ae3d27d4eb4full) ^ words[2]) >> 56);
+        ((key.id.a * 0x9e3779b97f4a7c15ull) ^ (key.id.b * 0xc2b2ae3d27d4eb4full) ^
+         (key.type.a * 0x165667b19e3779f9ull) ^ (key.type.b + key.sizes)) >> 56);
     Entry& e = entries_[slot];
-    if (e.filled && std::memcmp(e.key.bytes, key.bytes, sizeof key.bytes) == 0) return e.kind;
+    if (e.filled && e.key == key) return e.kind;
     const ItemKinds::Ref kind = w.ItemKindPool.Intern(w.ItemTexts.Intern(base_id), w.ItemTexts.Intern(type));
     e = Entry{key, kind, true};
     return kind;
@@ -128,7 +125,10 @@ class KindMemo {
 
  private:
   struct Key {
-    char bytes[24];
+    ShortTextWords id;
+    ShortTextWords type;
+    std::uint64_t sizes = 0;
+    friend bool operator==(const Key&, const Key&) = default;
   };
   struct Entry {
     Key key;

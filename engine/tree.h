@@ -10,6 +10,7 @@
 
 #include "engine/prefetch.h"
 #include "engine/record_arena.h"
+#include "engine/short_text.h"
 #include "platform/bulk_memory.h"
 
 namespace orv {
@@ -20,31 +21,18 @@ namespace orv {
 // no loop over the bytes; longer ones are folded a word at a time. Only
 // bytes of the key are read.
 inline std::uint64_t HashSerial(std::string_view key) {
-  const char* p = key.data();
   const std::size_t n = key.size();
-  const auto word = [](const char* at) {
-    std::uint64_t v;
-    std::memcpy(&v, at, sizeof v);
-    return v;
-  };
-  const auto half = [](const char* at) {
-    std::uint32_t v;
-    std::memcpy(&v, at, sizeof v);
-    return std::uint64_t{v};
-  };
-  std::uint64_t a = 0;
-  std::uint64_t b = 0;
-  if (n >= 8) {
-    for (std::size_t i = 0; i + 16 < n; i += 8) a = (a ^ word(p + i)) * 0x9e3779b97f4a7c15ull;
-    a ^= word(p + (n > 16 ? n - 16 : 0));
-    b = word(p + n - 8);
-  } else if (n >= 4) {
-    a = half(p);
-    b = half(p + n - 4);
-  } else if (n > 0) {
-    a = static_cast<unsigned char>(p[0]);
-    b = std::uint64_t{static_cast<unsigned char>(p[n / 2])} << 8 | static_cast<unsigned char>(p[n - 1]);
+  ShortTextWords words;
+  if (n <= 16) {
+    words = WordsOfShortText(key);
+  } else {
+    const char* p = key.data();
+    for (std::size_t i = 0; i + 16 < n; i += 8) words.a = (words.a ^ LoadWord(p + i)) * 0x9e3779b97f4a7c15ull;
+    words.a ^= LoadWord(p + n - 16);
+    words.b = LoadWord(p + n - 8);
   }
+  const std::uint64_t a = words.a;
+  const std::uint64_t b = words.b;
   // A final mix, so that the low bits used for the slot are spread well
   // also for serials that differ in one digit.
   std::uint64_t h = (a ^ 0xbf58476d1ce4e5b9ull) * 0x94d049bb133111ebull;

@@ -296,5 +296,47 @@ TEST(Analyse, EveryItemKeepsItsOwnIdAndTypeAmongManyKinds) {
   EXPECT_EQ(k, 0u);
 }
 
+TEST(Analyse, IdsAndTypesOfEveryLengthThatDifferInOneByteAreKeptApart) {
+  // Ids of 2 to 10 characters and types of 0 to 8, each also with one byte
+  // changed at every position: the longest the records keep.
+  Lines save;
+  std::vector<std::pair<std::string, std::string>> expected;
+  int serial = 0;
+  const auto add = [&](const std::string& id, const std::string& type) {
+    save.push_back("[WORLDITEM " + id);
+    save.push_back("SERIAL=" + std::to_string(++serial));
+    save.push_back("TYPE=" + type);
+    expected.emplace_back(id, type);
+  };
+  for (std::size_t id_size = 2; id_size <= 10; ++id_size) {
+    for (std::size_t type_size = 0; type_size <= 8; ++type_size) {
+      const std::string id = "0" + std::string(id_size - 2, 'a') + "]";
+      const std::string type(type_size, '7');
+      add(id, type);
+      for (std::size_t at = 1; at + 1 < id_size; ++at) {
+        std::string other = id;
+        other[at] = 'b';
+        add(other, type);
+      }
+      for (std::size_t at = 0; at < type_size; ++at) {
+        std::string other = type;
+        other[at] = '8';
+        add(id, other);
+      }
+    }
+  }
+  World w;
+  RecordingHost host;
+  Analyse(w, host, Crlf(save), RunThreads::kTwo);
+  std::size_t k = expected.size();
+  for (RecordId id = w.UnownedItems; id != kNone; id = w.Items[id].Next) {
+    ASSERT_GT(k, 0u);
+    --k;
+    ASSERT_EQ(BaseIdOf(w, w.Items[id]), expected[k].first) << k;
+    ASSERT_EQ(TypeOf(w, w.Items[id]), expected[k].second) << k;
+  }
+  EXPECT_EQ(k, 0u);
+}
+
 }  // namespace
 }  // namespace orv::testing
