@@ -269,6 +269,20 @@ TEST(Analyse, ACancelStopsTheReaderThreadAndTheWorldCanBeReadAgain) {
 }
 
 
+// The unowned items, newest first, carry the (id, type) pairs of
+// `expected` in file order.
+void ExpectIdsAndTypesInFileOrder(const World& w,
+                                  const std::vector<std::pair<std::string, std::string>>& expected) {
+  std::size_t k = expected.size();
+  for (RecordId id = w.UnownedItems; id != kNone; id = w.Items[id].Next) {
+    ASSERT_GT(k, 0u);
+    --k;
+    ASSERT_EQ(BaseIdOf(w, w.Items[id]), expected[k].first) << k;
+    ASSERT_EQ(TypeOf(w, w.Items[id]), expected[k].second) << k;
+  }
+  EXPECT_EQ(k, 0u);
+}
+
 TEST(Analyse, EveryItemKeepsItsOwnIdAndTypeAmongManyKinds) {
   // More (id, type) pairs than the reader remembers at once, in an order
   // that keeps replacing them, some differing only in where id ends and
@@ -286,14 +300,7 @@ TEST(Analyse, EveryItemKeepsItsOwnIdAndTypeAmongManyKinds) {
   World w;
   RecordingHost host;
   Analyse(w, host, Crlf(save), RunThreads::kTwo);
-  std::size_t k = expected.size();
-  for (RecordId id = w.UnownedItems; id != kNone; id = w.Items[id].Next) {
-    ASSERT_GT(k, 0u);
-    --k;
-    ASSERT_EQ(BaseIdOf(w, w.Items[id]), expected[k].first) << k;
-    ASSERT_EQ(TypeOf(w, w.Items[id]), expected[k].second) << k;
-  }
-  EXPECT_EQ(k, 0u);
+  ExpectIdsAndTypesInFileOrder(w, expected);
 }
 
 TEST(Analyse, IdsAndTypesOfEveryLengthThatDifferInOneByteAreKeptApart) {
@@ -328,14 +335,7 @@ TEST(Analyse, IdsAndTypesOfEveryLengthThatDifferInOneByteAreKeptApart) {
   World w;
   RecordingHost host;
   Analyse(w, host, Crlf(save), RunThreads::kTwo);
-  std::size_t k = expected.size();
-  for (RecordId id = w.UnownedItems; id != kNone; id = w.Items[id].Next) {
-    ASSERT_GT(k, 0u);
-    --k;
-    ASSERT_EQ(BaseIdOf(w, w.Items[id]), expected[k].first) << k;
-    ASSERT_EQ(TypeOf(w, w.Items[id]), expected[k].second) << k;
-  }
-  EXPECT_EQ(k, 0u);
+  ExpectIdsAndTypesInFileOrder(w, expected);
 }
 
 }  // namespace
