@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/short_text.h"
+
 namespace orv {
 
 // Text of at most N bytes stored inline, for the record fields whose length
@@ -30,6 +32,13 @@ class FixedText {
     if (len_ != 0) std::memcpy(data_, text.data(), len_);
   }
 
+  // Empties the text in place (assigning an empty FixedText builds one on
+  // the stack and copies it over in pieces the processor stalls on).
+  void Clear() {
+    len_ = 0;
+    std::memset(data_, 0, N);
+  }
+
   std::string_view view() const { return {data_, len_}; }
   std::string str() const { return std::string(view()); }
   std::size_t size() const { return len_; }
@@ -39,8 +48,14 @@ class FixedText {
   friend bool operator==(const FixedText& a, const FixedText& b) {
     return a.len_ == b.len_ && std::memcmp(a.data_, b.data_, N) == 0;
   }
+  // Serials are compared for every index hit: short texts are compared as
+  // words, with no call.
   friend bool operator==(const FixedText& a, std::string_view b) {
-    return a.view() == b;
+    if constexpr (N <= 16) {
+      return a.len_ == b.size() && WordsOfShortText(a.view()) == WordsOfShortText(b);
+    } else {
+      return a.view() == b;
+    }
   }
 
  private:

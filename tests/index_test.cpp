@@ -105,6 +105,25 @@ TEST(Index, SerialsAreComparedAsWholeTexts) {
                                 "[WORLDITEM 0a]", "CONT=05"}));
 }
 
+TEST(Index, ASerialEqualsOnlyTheSameText) {
+  // Serials are compared a word at a time: every length up to the cap, and
+  // a change of any one byte or of the length, must tell two texts apart.
+  for (std::size_t n = 0; n <= 10; ++n) {
+    const std::string base = std::string("0123456789").substr(0, n);
+    FixedText<10> serial(base);
+    EXPECT_TRUE(serial == std::string_view(base)) << base;
+    EXPECT_FALSE(serial == std::string_view(base + "x")) << base;
+    if (n > 0) EXPECT_FALSE(serial == std::string_view(base).substr(0, n - 1)) << base;
+    for (std::size_t at = 0; at < n; ++at) {
+      std::string other = base;
+      other[at] = 'x';
+      EXPECT_FALSE(serial == std::string_view(other)) << other;
+    }
+    serial.Clear();
+    EXPECT_TRUE(serial == std::string_view());
+  }
+}
+
 TEST(Index, ItemKindsKeepEveryPairApartAndTheEmptyPairFirst) {
   // Items keep their id and type as one interned pair; the passes compare
   // either half. Many distinct pairs, interned twice over with the table
