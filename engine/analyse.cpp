@@ -148,6 +148,8 @@ void ReadItemSection(World& w, SourceCursor& cursor, Turn& turn, KindMemo& kinds
   item.State = LinesState::kSource;
   item.Lines = cursor.lines.Offset();
   const std::uint64_t head_index = cursor.index;
+  PrefetchLine(cursor.lines.Line().data() + 1024);
+  PrefetchLine(cursor.lines.Line().data() + 1088);
   char scratch[10];
   std::string_view base_id;
   bool verbatim;
@@ -160,7 +162,7 @@ void ReadItemSection(World& w, SourceCursor& cursor, Turn& turn, KindMemo& kinds
   }
   std::string_view type;
   std::size_t color_zeros = 0;
-  turn.container = FixedText<10>();
+  turn.container.Clear();
   for (cursor.Advance(); cursor.HasLine(); cursor.Advance()) {
     const std::string_view raw = cursor.lines.Line();
     const std::string_view s = StripLeading(raw);
