@@ -72,7 +72,8 @@ void ReadBody(SourceCursor& cursor, Fn&& fn) {
 // Reads the character section whose head is the cursor's line into a new
 // record, which the filing then links and indexes. Leaves the cursor on the
 // line that ends the section (or past the end).
-void ReadCharSection(World& w, SourceCursor& cursor, Turn& turn) {
+void ReadCharSection(World& w, SourceCursor& at, Turn& turn) {
+  SourceCursor cursor = at;  // kept in registers, as for items
   const RecordId id = w.Chars.Make();
   TWorldChar& c = w.Chars[id];
   char scratch[10];
@@ -101,6 +102,7 @@ void ReadCharSection(World& w, SourceCursor& cursor, Turn& turn) {
   turn.id = id;
   turn.serial_hash = Tree<TWorldChar>::SlotHash(c.Serial.view());
   turn.index = cursor.index - 1;
+  at = cursor;
 }
 
 // The kinds of the items read last. A world has a few dozen (id, type)
@@ -142,7 +144,11 @@ class KindMemo {
 // a pass needs it. On the way it checks whether the writers may copy the
 // section as it stands (see VerbatimSection), by the very rules with which
 // they would make it line by line.
-void ReadItemSection(World& w, SourceCursor& cursor, Turn& turn, KindMemo& kinds) {
+void ReadItemSection(World& w, SourceCursor& at, Turn& turn, KindMemo& kinds) {
+  // A copy the compiler may keep in registers: the record stores below
+  // could alias the caller's cursor, which would then be stored and loaded
+  // again for every line.
+  SourceCursor cursor = at;
   const RecordId id = w.Items.Make();
   TWorldItem& item = w.Items[id];
   item.State = LinesState::kSource;
@@ -201,6 +207,7 @@ void ReadItemSection(World& w, SourceCursor& cursor, Turn& turn, KindMemo& kinds
   turn.serial_hash = Tree<TWorldItem>::SlotHash(item.Serial.view());
   turn.container_hash = Tree<TWorldItem>::SlotHash(turn.container.view());
   turn.index = cursor.index - 1;
+  at = cursor;
 }
 
 // The reading half of the analysis: walks the source turn by turn and makes
