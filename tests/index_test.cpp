@@ -113,7 +113,9 @@ TEST(Index, ASerialEqualsOnlyTheSameText) {
     FixedText<10> serial(base);
     EXPECT_TRUE(serial == std::string_view(base)) << base;
     EXPECT_FALSE(serial == std::string_view(base + "x")) << base;
-    if (n > 0) EXPECT_FALSE(serial == std::string_view(base).substr(0, n - 1)) << base;
+    if (n > 0) {
+      EXPECT_FALSE(serial == std::string_view(base).substr(0, n - 1)) << base;
+    }
     for (std::size_t at = 0; at < n; ++at) {
       std::string other = base;
       other[at] = 'x';
