@@ -159,12 +159,14 @@ void ReadItemSection(World& w, SourceCursor& at, Turn& turn, KindMemo& kinds) {
   char scratch[10];
   std::string_view base_id;
   bool verbatim;
+  bool head_zero;
   {
     const std::string_view raw = cursor.lines.Line();
     const std::string_view s = StripLeading(raw);
     const KeptLine head = NormaliseHead(s);
     base_id = BaseIdOf(head, scratch);
-    verbatim = !head.zero && s.size() == raw.size() && cursor.lines.EndsWithCrLf();
+    head_zero = head.zero;
+    verbatim = s.size() == raw.size() && cursor.lines.EndsWithCrLf();
   }
   std::string_view type;
   std::size_t color_zeros = 0;
@@ -199,7 +201,7 @@ void ReadItemSection(World& w, SourceCursor& at, Turn& turn, KindMemo& kinds) {
   }
   if (verbatim && color_zeros <= 1) {
     MarkVerbatim(item, cursor.lines.Offset() - SectionOffset(item), cursor.index - head_index,
-                 color_zeros == 1);
+                 color_zeros == 1, head_zero);
   }
   item.Kind = kinds.Kind(w, base_id, type);
   turn.kind = Turn::Kind::kItem;

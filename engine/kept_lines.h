@@ -148,7 +148,15 @@ inline std::size_t ColorZeroAt(std::string_view section) {
 inline void AppendKeptLines(const World& w, const TWorldItem& item, LineSink& out) {
   const auto line = [&out](const KeptLine& l) { out.Append(l); };
   if (const VerbatimSection v = VerbatimOf(item); v.bytes != 0) {
-    const std::string_view section = w.SourceLines.Bytes().substr(SectionOffset(item), v.bytes);
+    std::string_view section = w.SourceLines.Bytes().substr(SectionOffset(item), v.bytes);
+    if (v.head_zero) {
+      // The head stands unstripped, so its "0" goes where NormaliseHead
+      // puts it, after "[WORLDITEM ".
+      const std::size_t at = NormaliseHead(section.substr(0, 12)).head.size();
+      out.AppendLines(section.substr(0, at), 0);
+      out.AppendLines("0", 0);
+      section.remove_prefix(at);
+    }
     if (!v.color_zero) {
       out.AppendLines(section, v.lines);
     } else {

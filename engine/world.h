@@ -49,23 +49,26 @@ struct TWorldItem {
 static_assert(sizeof(TWorldItem) == 32, "item records are sized for millions");
 
 // Most item sections are written exactly as they stand in the source: every
-// line unstripped and followed by CR LF, no comment among them, and at most
-// one line edited, a colour that gets its "0". The analysis notes such a
-// section's length and line count in `Lines` next to its offset, so that
-// the writers copy it without looking at its lines (around the one "0").
-// Packed: the top bit set, the offset in the low 39 bits, the colour edit
-// in bit 39, the length in the next 16 and the line count in the 7 below
-// the top. Sections too long for that, or past the first 512 GiB of the
-// source, are made line by line.
+// line unstripped and followed by CR LF, no comment among them, and no edit
+// but a head whose id gets its "0" and at most one colour that does. The
+// analysis notes such a section's length and line count in `Lines` next to
+// its offset, so that the writers copy it without looking at its lines
+// (around the "0"s). Packed: the top bit set, the offset in the low 39
+// bits, the colour edit in bit 39, the length in the next 15, the head edit
+// in bit 55 and the line count in the 7 below the top. Sections too long
+// for that, or past the first 512 GiB of the source, are made line by line.
 struct VerbatimSection {
   std::uint64_t bytes = 0;  // 0: the section is made line by line
   std::uint64_t lines = 0;
   bool color_zero = false;  // one "COLOR=" line gets its "0" (see EditBodyLine)
+  bool head_zero = false;   // the head's id gets its "0" (see NormaliseHead)
 };
 
 inline constexpr std::uint64_t kVerbatimTag = std::uint64_t{1} << 63;
 inline constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << 39) - 1;
 inline constexpr std::uint64_t kColorZeroBit = std::uint64_t{1} << 39;
+inline constexpr std::uint64_t kHeadZeroBit = std::uint64_t{1} << 55;
+inline constexpr std::uint64_t kMostVerbatimBytes = 0x7fff;
 
 // The byte offset of a source item's section.
 inline std::uint64_t SectionOffset(const TWorldItem& item) {
@@ -74,17 +77,19 @@ inline std::uint64_t SectionOffset(const TWorldItem& item) {
 
 inline VerbatimSection VerbatimOf(const TWorldItem& item) {
   if (item.State != LinesState::kSource || (item.Lines & kVerbatimTag) == 0) return {};
-  return {(item.Lines >> 40) & 0xffff, (item.Lines >> 56) & 0x7f, (item.Lines & kColorZeroBit) != 0};
+  return {(item.Lines >> 40) & kMostVerbatimBytes, (item.Lines >> 56) & 0x7f,
+          (item.Lines & kColorZeroBit) != 0, (item.Lines & kHeadZeroBit) != 0};
 }
 
 // Notes that the source item's section, `bytes` long and `lines` lines, is
-// written as it stands (but for one colour edit when `color_zero` is set),
-// when the packing has room for it.
+// written as it stands (but for the head's "0" when `head_zero` is set and
+// one colour's when `color_zero` is), when the packing has room for it.
 inline void MarkVerbatim(TWorldItem& item, std::uint64_t bytes, std::uint64_t lines,
-                         bool color_zero = false) {
+                         bool color_zero = false, bool head_zero = false) {
   const std::uint64_t offset = SectionOffset(item);
-  if (offset > kOffsetMask || bytes == 0 || bytes > 0xffff || lines > 0x7f) return;
-  item.Lines = kVerbatimTag | offset | (color_zero ? kColorZeroBit : 0) | (bytes << 40) | (lines << 56);
+  if (offset > kOffsetMask || bytes == 0 || bytes > kMostVerbatimBytes || lines > 0x7f) return;
+  item.Lines = kVerbatimTag | offset | (color_zero ? kColorZeroBit : 0) | (bytes << 40) |
+               (head_zero ? kHeadZeroBit : 0) | (lines << 56);
 }
 
 // One character section.

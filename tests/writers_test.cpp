@@ -286,14 +286,16 @@ TEST(KeptLines, SectionsCopiedWholeGiveTheSameBytesAsLineByLine) {
     return static_cast<std::size_t>((seed >> 8) % n);
   };
   std::size_t with_color_zero = 0;
+  std::size_t with_head_zero = 0;
   for (int round = 0; round < 300; ++round) {
     std::string save = "[HEADER]\r\n";
     for (int section = 0; section < 40; ++section) {
       const std::size_t head = next(8);
       save += head == 0 ? " [WORLDITEM 0e75]" : head == 1 ? "[WORLDITEM e75]" : "[WORLDITEM 0e75]";
       save += "\r\n";
-      if (next(30) == 0) {  // 100 lines but over 64 KiB
-        for (int i = 0; i < 100; ++i) save += std::string(700, 'W') + "\r\n";
+      if (next(30) == 0) {  // 100 lines but over 32 KiB, or 64 KiB
+        const std::size_t width = next(2) == 0 ? 400 : 700;
+        for (int i = 0; i < 100; ++i) save += std::string(width, 'W') + "\r\n";
         continue;
       }
       if (next(15) == 0) {  // plain lines around the most that can be noted
@@ -316,6 +318,7 @@ TEST(KeptLines, SectionsCopiedWholeGiveTheSameBytesAsLineByLine) {
       const TWorldItem& item = w.Items[id];
       if (VerbatimOf(item).bytes != 0) ++whole;
       if (VerbatimOf(item).color_zero) ++with_color_zero;
+      if (VerbatimOf(item).head_zero) ++with_head_zero;
       MemoryLineSink by_line, copied;
       ForEachKeptLine(w, item, [&](const KeptLine& l) { by_line.Append(l); });
       AppendKeptLines(w, item, copied);
@@ -326,6 +329,7 @@ TEST(KeptLines, SectionsCopiedWholeGiveTheSameBytesAsLineByLine) {
     ASSERT_LT(whole, w.Items.Size()) << round;
   }
   EXPECT_GT(with_color_zero, 100u);
+  EXPECT_GT(with_head_zero, 100u);
 }
 
 }  // namespace
