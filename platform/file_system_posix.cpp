@@ -15,6 +15,7 @@
 #include <string>
 
 #include "engine/errors.h"
+#include "platform/source_fault.h"
 
 namespace orv::platform {
 namespace {
@@ -34,10 +35,17 @@ std::string Quote(const std::string& path) {
   throw IoError(message);
 }
 
+// The mapping is watched while it lives: a save cut short by another
+// program under it ends the run cleanly (see source_fault.h).
 class MappedBytes final : public FileBytes {
  public:
-  MappedBytes(void* base, std::size_t size) : base_(base), size_(size) {}
-  ~MappedBytes() override { ::munmap(base_, size_); }
+  MappedBytes(void* base, std::size_t size, const std::string& path) : base_(base), size_(size) {
+    WatchMapping(base_, size_, path);
+  }
+  ~MappedBytes() override {
+    ForgetMapping(base_);
+    ::munmap(base_, size_);
+  }
   std::string_view Bytes() const override {
     return {static_cast<const char*>(base_), size_};
   }
@@ -113,7 +121,7 @@ std::unique_ptr<FileBytes> OpenWholeFile(const std::string& path) {
     if (errno == ENOMEM) Fail("not enough memory to load", path, errno);
     return std::make_unique<OwnedBytes>(ReadAll(fd.get(), path));
   }
-  return std::make_unique<MappedBytes>(base, size);
+  return std::make_unique<MappedBytes>(base, size, path);
 }
 
 AtomicFileWriter::AtomicFileWriter(const std::string& target) : target_(ResolveTarget(target)) {
@@ -134,6 +142,7 @@ AtomicFileWriter::AtomicFileWriter(const std::string& target) : target_(ResolveT
     temp_ = prefix + std::to_string(::getpid()) + "-" + std::to_string(temp_counter++) + ".tmp";
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ >= 0) {
+      NoteTemporaryFile(temp_.c_str());
       // The new file takes the old one's permissions: a character file kept
       // private must not become readable by everyone when it is replaced.
       if (replacing) ::fchmod(fd_, st.st_mode & 07777);
@@ -175,6 +184,7 @@ void AtomicFileWriter::Commit() {
   Finish();
   if (committed_ || temp_.empty()) return;
   if (::rename(temp_.c_str(), target_.c_str()) != 0) Fail("cannot replace", target_, errno);
+  ForgetTemporaryFile(temp_.c_str());
   committed_ = true;
 }
 
@@ -184,6 +194,7 @@ void AtomicFileWriter::Discard() {
     fd_ = -1;
   }
   if (!committed_ && !temp_.empty()) {
+    ForgetTemporaryFile(temp_.c_str());
     ::unlink(temp_.c_str());
     temp_.clear();
   }

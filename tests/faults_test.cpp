@@ -1,5 +1,6 @@
 // Failures around a run: the disk fills up while saving, memory runs out on
-// a giant save. Each must end with exit status 1 and one clear line, both
+// a giant save, another program cuts the save short while it is read. Each
+// must end with exit status 1 and one clear line, both
 // existing targets unchanged, no temporary file left and the source as it
 // was. The limits are set on the command line's process with prlimit.
 
@@ -13,6 +14,9 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/run.h"
+#include "engine/world.h"
+#include "tests/recording_host.h"
 #include "tests/test_util.h"
 
 namespace orv::testing {
@@ -107,6 +111,33 @@ TEST(Faults, MemoryRunningOutOnAGiantSaveIsAnError) {
   const Exit e = RunLimited("--as=67108864", dir, source);
   ExpectNothingLost(dir, source, save, e);
   EXPECT_NE(e.err.find("memory"), std::string::npos) << e.err;
+}
+
+TEST(FaultsDeathTest, ASaveCutShortWhileItIsReadEndsTheRunAndLeavesNoTemporaryFile) {
+  // A server that rewrites its save in place, here at the run's first pump:
+  // the mapped pages are gone, and every later read of them is a bus error.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  TempDir dir;
+  const std::string save = BigSave(300000);
+  const std::string source = PrepareFolder(dir, save);
+  const auto run = [&] {
+    World w;
+    RecordingHost host;
+    host.source = source;
+    host.world_file = dir.File("world.scp");
+    host.char_file = dir.File("chars.scp");
+    host.on_process_messages = [&](RecordingHost&) {
+      if (::truncate(source.c_str(), 0) != 0) std::abort();
+    };
+    RunConversion(w, host);
+    std::exit(0);  // not reached: the run reads the source after the pump
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(1),
+              "the world save '.*source.scp' was cut short while it was being read .*"
+              "the targets are unchanged");
+  EXPECT_EQ(ReadFile(dir.File("world.scp")), "old world\r\n");
+  EXPECT_EQ(ReadFile(dir.File("chars.scp")), "old chars\r\n");
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"chars.scp", "source.scp", "world.scp"}));
 }
 
 TEST(Faults, AReadOnlyTargetFolderLeavesBothTargetsAlone) {
