@@ -105,9 +105,10 @@ void ReadCharSection(World& w, SourceCursor& at, Turn& turn) {
   at = cursor;
 }
 
-// The kinds of the items read last. A world has a few dozen (id, type)
-// pairs, so looking the pair's text up here first saves interning both
-// texts and the pair for almost every item.
+// The kinds of the items read last. A big world has thousands of (id, type)
+// pairs, but most of its items share a few hundred of them, so looking the
+// pair's text up here first saves interning both texts and the pair for
+// about four items in five.
 class KindMemo {
  public:
   ItemKinds::Ref Kind(World& w, std::string_view base_id, std::string_view type) {
