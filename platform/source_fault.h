@@ -6,7 +6,8 @@
 // bus error, anywhere in the engine. Rather than crash with the temporary
 // output files left behind, the process then removes them, says in one line
 // what happened and exits with status 1; the targets stay as they were.
-// Used by the file services of file_system_posix.cpp.
+// Used by the file services of file_system_posix.cpp; the temporary files
+// are those noted with interrupts.h.
 
 #include <cstddef>
 #include <string>
@@ -18,11 +19,6 @@ namespace orv::platform {
 // mapping beyond that is left unwatched.
 void WatchMapping(const void* base, std::size_t size, const std::string& path);
 void ForgetMapping(const void* base);
-
-// Notes a temporary output file to remove on such a fault. `path` must stay
-// valid until ForgetTemporaryFile.
-void NoteTemporaryFile(const char* path);
-void ForgetTemporaryFile(const char* path);
 
 }  // namespace orv::platform
 

@@ -9,36 +9,26 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/interrupts.h"
+#include "platform/quoted.h"
+
 namespace orv::platform {
 namespace {
 
 // Everything the handler reads lives in fixed slots of atomics, so that it
 // needs no lock and no allocation.
 constexpr int kMappings = 4;
-constexpr int kTemporaryFiles = 16;
 constexpr std::size_t kPathBytes = 512;
 
 struct Mapping {
   std::atomic<std::uintptr_t> begin{0};  // 0: the slot is free
   std::atomic<std::uintptr_t> end{0};
-  char path[kPathBytes] = {};  // written before begin is set
+  char path[kPathBytes] = {};  // quoted; written before begin is set
 };
 
 Mapping mappings[kMappings];
-std::atomic<const char*> temporary_files[kTemporaryFiles];
 struct sigaction previous_action;
 std::once_flag handler_installed;
-
-void Say(const char* text) {
-  std::size_t left = std::strlen(text);
-  while (left > 0) {
-    const ssize_t n = ::write(STDERR_FILENO, text, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    text += n;
-    left -= static_cast<std::size_t>(n);
-  }
-}
 
 void OnBusError(int, siginfo_t* info, void*) {
   const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
@@ -53,14 +43,15 @@ void OnBusError(int, siginfo_t* info, void*) {
     ::sigaction(SIGBUS, &previous_action, nullptr);
     return;
   }
-  for (std::atomic<const char*>& slot : temporary_files) {
-    if (const char* path = slot.load(std::memory_order_acquire)) ::unlink(path);
+  // An interrupt that ends the process already has removed the files.
+  if (!ClaimEndAndRemoveTemporaryFiles()) {
+    for (;;) ::pause();
   }
-  Say(program_invocation_short_name);
-  Say(": the world save '");
-  Say(hit->path);
-  Say("' was cut short while it was being read (did another program write to it?); "
-      "the targets are unchanged\n");
+  SayFromHandler(program_invocation_short_name);
+  SayFromHandler(": the world save ");
+  SayFromHandler(hit->path);
+  SayFromHandler(" was cut short while it was being read (did another program write to it?); "
+                 "the targets are unchanged\n");
   ::_exit(1);
 }
 
@@ -82,8 +73,9 @@ void WatchMapping(const void* base, std::size_t size, const std::string& path) {
     std::uintptr_t expected = 0;
     // Claim the slot with a placeholder, fill it, then publish the range.
     if (!m.begin.compare_exchange_strong(expected, 1, std::memory_order_acq_rel)) continue;
-    const std::size_t n = path.size() < kPathBytes - 1 ? path.size() : kPathBytes - 1;
-    std::memcpy(m.path, path.data(), n);
+    const std::string quoted = Quoted(path);
+    const std::size_t n = quoted.size() < kPathBytes - 1 ? quoted.size() : kPathBytes - 1;
+    std::memcpy(m.path, quoted.data(), n);
     m.path[n] = '\0';
     m.end.store(begin + size, std::memory_order_release);
     m.begin.store(begin, std::memory_order_release);
@@ -96,20 +88,6 @@ void ForgetMapping(const void* base) {
   for (Mapping& m : mappings) {
     std::uintptr_t expected = begin;
     if (m.begin.compare_exchange_strong(expected, 0, std::memory_order_acq_rel)) return;
-  }
-}
-
-void NoteTemporaryFile(const char* path) {
-  for (std::atomic<const char*>& slot : temporary_files) {
-    const char* expected = nullptr;
-    if (slot.compare_exchange_strong(expected, path, std::memory_order_acq_rel)) return;
-  }
-}
-
-void ForgetTemporaryFile(const char* path) {
-  for (std::atomic<const char*>& slot : temporary_files) {
-    const char* expected = path;
-    if (slot.compare_exchange_strong(expected, nullptr, std::memory_order_acq_rel)) return;
   }
 }
 
