@@ -13,6 +13,21 @@ class IoError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A refusal that the user may override (the command line's --force): a
+// read-only target, a source that is not a world save.
+class NeedsForce : public IoError {
+ public:
+  using IoError::IoError;
+};
+
+// A commit failed half way and a target already replaced could not be put
+// back: the message says which file is new and where its old content is
+// kept. The only failure after which the two targets do not match.
+class HalfSaved : public IoError {
+ public:
+  using IoError::IoError;
+};
+
 // The host asked the running conversion to stop (the window is closing).
 class RunCancelled : public std::exception {
  public:

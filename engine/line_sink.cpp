@@ -6,10 +6,13 @@
 #include <exception>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
+#include "engine/errors.h"
 #include "platform/file_system.h"
+#include "platform/quoted.h"
 
 namespace orv {
 
@@ -52,7 +55,14 @@ const std::string& MemoryLineSink::Bytes() {
 // MiB are in flight. A full buffer is handed over as it is and a written one
 // comes back to be filled again: the bytes are copied once, by the kernel.
 struct FileLineSink::Writer {
-  explicit Writer(platform::AtomicFileWriter& file) : file(file), thread([this] { Loop(); }) {}
+  explicit Writer(platform::AtomicFileWriter& file) : file(file) {
+    try {
+      thread = std::thread([this] { Loop(); });
+    } catch (const std::system_error& e) {
+      throw IoError("cannot start a worker thread to write " + platform::Quoted(file.Target()) +
+                    ": " + e.code().message());
+    }
+  }
 
   ~Writer() { Stop(); }
 
@@ -168,7 +178,7 @@ struct FileLineSink::Writer {
   bool stopping = false;
   bool failed = false;
   std::exception_ptr error;
-  std::thread thread;  // last: starts once the rest is set up
+  std::thread thread;  // started once the rest is set up
 };
 
 FileLineSink::FileLineSink(const std::string& target)
@@ -187,12 +197,10 @@ void FileLineSink::DrainBuffer(std::unique_ptr<char[]>& buffer, std::size_t size
   writer_->Trade(buffer, size, capacity);
 }
 
-void FileLineSink::Finish() {
+void FileLineSink::Finish(bool sync) {
   Flush();
   writer_->Drain();
-  file_->Finish();
+  file_->Finish(sync);
 }
-
-void FileLineSink::Commit() { file_->Commit(); }
 
 }  // namespace orv

@@ -96,20 +96,22 @@ class MemoryLineSink final : public LineSink {
   std::string bytes_;
 };
 
-// Writes into a temporary file that replaces the target only on Commit.
-// Full buffers are written out by a thread of the sink's own, so that the
-// copy into the file system overlaps with making the next lines; a write
-// error is rethrown in the converting thread at the next hand-over or at
-// Finish at the latest.
+// Writes into a temporary file that replaces the target only when the file
+// is committed (platform::CommitTogether). Full buffers are written out by a
+// thread of the sink's own, so that the copy into the file system overlaps
+// with making the next lines; a write error is rethrown in the converting
+// thread at the next hand-over or at Finish at the latest.
 class FileLineSink final : public LineSink {
  public:
+  // Makes the temporary file and starts the writer. Throws IoError.
   explicit FileLineSink(const std::string& target);
   ~FileLineSink() override;
 
-  // Writes out the rest and closes the temporary file. Throws IoError.
-  void Finish();
-  // Renames the finished file over the target. Throws IoError.
-  void Commit();
+  // Writes out the rest and closes the temporary file, flushed to the disk
+  // first when `sync`. Throws IoError.
+  void Finish(bool sync);
+  // The file being written, for the commit.
+  platform::AtomicFileWriter& File() { return *file_; }
 
  protected:
   void Drain(const char* data, std::size_t size) override;

@@ -1,6 +1,7 @@
 #include "engine/line_split.h"
 
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 #if defined(__x86_64__)
@@ -104,9 +105,18 @@ LineCounts Count(std::string_view bytes, bool parallel) {
     // A head right after an LF that ends the first half is seen by the
     // first half (it looks one byte ahead, into the second).
     Counts first;
-    std::thread worker([&] { first = CountSeparators(begin, mid, end); });
+    std::thread worker;
+    try {
+      worker = std::thread([&] { first = CountSeparators(begin, mid, end); });
+    } catch (const std::system_error&) {
+      // No thread to be had: this one counts both halves.
+    }
     const Counts second = CountSeparators(mid, end, end);
-    worker.join();
+    if (worker.joinable()) {
+      worker.join();
+    } else {
+      first = CountSeparators(begin, mid, end);
+    }
     counts.separators = first.separators + second.separators;
     counts.item_heads = first.item_heads + second.item_heads;
   } else {

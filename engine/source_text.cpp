@@ -21,6 +21,10 @@ void SourceText::LoadFromBytes(std::string_view bytes, Counting counting) {
   CountWhen(counting);
 }
 
+void SourceText::CheckUnchanged() const {
+  if (file_) file_->CheckUnchanged();
+}
+
 void SourceText::CountWhen(Counting counting) {
   if (counting == Counting::kNow) {
     Count(CountLinesAndItemHeads(bytes_));

@@ -36,6 +36,10 @@ class SourceText {
   // Replaces the content by a copy of `bytes` (tests, fuzzing).
   void LoadFromBytes(std::string_view bytes, Counting counting = Counting::kNow);
 
+  // Throws IoError when the file loaded has been written to since (see
+  // platform::FileBytes::CheckUnchanged); bytes loaded from memory never.
+  void CheckUnchanged() const;
+
   // Whether LineCount() and ItemHeadCount() hold; counts them if not.
   bool Counted() const { return counted_; }
   void CountOnThisThread();

@@ -2,14 +2,18 @@
 #define ORVANTOR_PLATFORM_FILE_SYSTEM_H_
 
 // The file services that the engine and the window need: whole-file input,
-// atomic whole-file output and a few queries. POSIX implementation in
-// file_system_posix.cpp.
+// atomic whole-file output, the all-or-nothing commit of several files and
+// a few queries. POSIX implementation in file_system_posix.cpp. Every
+// failure throws IoError with a message that names the file (quoted, see
+// quoted.h) and says what went wrong.
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orv::platform {
 
@@ -18,17 +22,38 @@ class FileBytes {
  public:
   virtual ~FileBytes() = default;
   virtual std::string_view Bytes() const = 0;
+  // Throws IoError when the name the file was opened by no longer leads to
+  // the file as it was read: another file, or another size, modification
+  // or change time (another program wrote to it meanwhile). Files that are
+  // not plain files (pipes) are never found changed.
+  virtual void CheckUnchanged() const = 0;
 };
 
 // Opens `path` read-only and makes its whole content available (mapped where
-// the system allows, else read). The file is never written. Throws IoError.
+// the system allows, else read). The file is never written.
 std::unique_ptr<FileBytes> OpenWholeFile(const std::string& path);
 
-// Writes a file so that it replaces `target` only when complete: the bytes go
-// to a temporary file in the target's folder, which Commit renames over the
-// target. Until then the target is untouched; a writer destroyed without a
-// commit removes its temporary file. A target that is a symbolic link is
-// replaced where the link points. All failures throw IoError.
+// The file that the target name leads to: symbolic links followed, a
+// dangling one to the file it names (which a writer then creates). Throws
+// when the links lead round in a loop.
+std::string ResolveTarget(const std::string& target);
+
+// Checks, before any work, that a run can replace `target` by a new file:
+// it leads to a plain file or to none (a device, FIFO, socket or folder is
+// refused, to everyone); its folder exists and takes new files; the name
+// fits the folder's limit; an existing file is neither immutable nor
+// append-only, may be replaced in a sticky folder, and is not read-only
+// (see IsReadOnly; NeedsForce then) unless `force`.
+void CheckReplaceable(const std::string& target, bool force);
+
+// Writes a file so that it replaces its target only when complete: the bytes
+// go to a temporary file ".NAME.orvantor-PID-N.tmp" beside the file the
+// target leads to, which a commit renames over it. Until then the target is
+// untouched; a writer destroyed without a commit removes its temporary
+// file, and so does an interrupt (interrupts.h). A target that is a
+// symbolic link is replaced where the link leads; the link stays. An
+// existing target's mode passes to the new file, and so do its owner and
+// group where the process may set them.
 class AtomicFileWriter {
  public:
   explicit AtomicFileWriter(const std::string& target);
@@ -37,22 +62,70 @@ class AtomicFileWriter {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
   void Write(const char* data, std::size_t size);
-  // Writes out what is buffered and closes the temporary file; every write
-  // error surfaces here at the latest.
-  void Finish();
-  // Finishes if needed, then renames the temporary file over the target.
-  void Commit();
+  // Closes the temporary file, flushed to the disk first when `sync`; every
+  // write error surfaces here at the latest.
+  void Finish(bool sync);
+  // Finishes and renames the temporary file over the target (one file on
+  // its own: a list).
+  void Commit(bool sync = true);
   // Removes the temporary file; the target stays as it was.
   void Discard();
 
+  // The name given, and the file it leads to.
   const std::string& Target() const { return target_; }
+  const std::string& File() const { return file_; }
   const std::string& TempPath() const { return temp_; }
 
  private:
+  friend std::string CommitTogether(std::span<AtomicFileWriter* const>, bool);
+
   std::string target_;
+  std::string file_;
   std::string temp_;
   int fd_ = -1;
   bool committed_ = false;
+};
+
+// Replaces the target of every writer by its temporary file, all or
+// nothing: each file is finished (flushed to the disk when `sync`) before
+// the first rename; the renames are made with interrupts held off; when one
+// fails, the targets already replaced are put back as they were from a link
+// (or copy) of each old file made beforehand, and IoError says so. Should
+// putting one back fail too, HalfSaved says which file is new and where
+// its old content is kept. After the renames the folders are flushed to the
+// disk when `sync`, and a run in progress is marked saved (interrupts.h).
+// Returns what went wrong after the renames (a folder that could not be
+// synced), or an empty text.
+std::string CommitTogether(std::span<AtomicFileWriter* const> files, bool sync);
+
+// Temporary files of ours in `folder` (".NAME.orvantor-PID-N.tmp") whose
+// process no longer runs, left by a run that was killed or lost its power:
+// removes them and returns their paths.
+std::vector<std::string> RemoveStaleTemporaryFiles(const std::string& folder);
+
+// The folder that holds `path` ("." for a bare name).
+std::string FolderOf(const std::string& path);
+
+// An advisory lock on a folder, so that two runs never write into the same
+// folder at once. Released when the object goes (or the process ends).
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& folder);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+  // Takes the lock without waiting; false when another process holds it.
+  bool TryLock();
+  // Waits for the lock.
+  void Lock();
+  // Whether the two locks are on the same folder.
+  bool SameFolder(const FolderLock& other) const;
+
+ private:
+  std::string folder_;
+  int fd_ = -1;
+  std::uint64_t device_ = 0, inode_ = 0;
 };
 
 // Whether a file (or anything) of this name exists.
@@ -62,8 +135,9 @@ bool FileExists(const std::string& path);
 // when both exist, else the same absolute path once links are resolved.
 bool SameFile(const std::string& a, const std::string& b);
 
-// Whether an existing file may not be written by us. A file whose attributes
-// cannot be read counts as read-only.
+// Whether an existing file may not be written by us: it has no write
+// permission bit at all (root too is held to that), or we lack the right
+// to write it. A file whose attributes cannot be read counts as read-only.
 bool IsReadOnly(const std::string& path);
 
 // Free bytes available to us on the file system that holds `path`'s folder,

@@ -1,11 +1,17 @@
 #include "platform/file_system.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -15,54 +21,22 @@
 #include <string>
 
 #include "engine/errors.h"
+#include "platform/interrupts.h"
+#include "platform/quoted.h"
 #include "platform/source_fault.h"
 
 namespace orv::platform {
 namespace {
 
-std::string Quote(const std::string& path) {
-  std::string quoted;
-  quoted.reserve(path.size() + 2);
-  quoted.push_back('\'');
-  quoted.append(path);
-  quoted.push_back('\'');
-  return quoted;
-}
-
 [[noreturn]] void Fail(const std::string& what, const std::string& path, int err) {
   std::string message = what;
-  message.append(" ").append(Quote(path)).append(": ").append(std::strerror(err));
+  message.append(" ").append(Quoted(path)).append(": ").append(std::strerror(err));
   throw IoError(message);
 }
 
-// The mapping is watched while it lives: a save cut short by another
-// program under it ends the run cleanly (see source_fault.h).
-class MappedBytes final : public FileBytes {
- public:
-  MappedBytes(void* base, std::size_t size, const std::string& path) : base_(base), size_(size) {
-    WatchMapping(base_, size_, path);
-  }
-  ~MappedBytes() override {
-    ForgetMapping(base_);
-    ::munmap(base_, size_);
-  }
-  std::string_view Bytes() const override {
-    return {static_cast<const char*>(base_), size_};
-  }
-
- private:
-  void* base_;
-  std::size_t size_;
-};
-
-class OwnedBytes final : public FileBytes {
- public:
-  explicit OwnedBytes(std::string bytes) : bytes_(std::move(bytes)) {}
-  std::string_view Bytes() const override { return bytes_; }
-
- private:
-  std::string bytes_;
-};
+[[noreturn]] void Refuse(const std::string& path, const std::string& why) {
+  throw IoError("cannot write " + Quoted(path) + ": " + why);
+}
 
 class Fd {
  public:
@@ -70,10 +44,75 @@ class Fd {
   ~Fd() {
     if (fd_ >= 0) ::close(fd_);
   }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
   int get() const { return fd_; }
 
  private:
   int fd_;
+};
+
+// What tells a file read apart from the same name written over since.
+struct Identity {
+  bool plain = false;  // only plain files are compared
+  struct stat st {};
+};
+
+Identity IdentityOf(const struct stat& st) {
+  Identity id;
+  id.plain = S_ISREG(st.st_mode);
+  id.st = st;
+  return id;
+}
+
+void CheckIdentity(const Identity& read, const std::string& path) {
+  if (!read.plain) return;
+  struct stat now;
+  const bool same =
+      ::stat(path.c_str(), &now) == 0 && now.st_dev == read.st.st_dev &&
+      now.st_ino == read.st.st_ino && now.st_size == read.st.st_size &&
+      now.st_mtim.tv_sec == read.st.st_mtim.tv_sec && now.st_mtim.tv_nsec == read.st.st_mtim.tv_nsec &&
+      now.st_ctim.tv_sec == read.st.st_ctim.tv_sec && now.st_ctim.tv_nsec == read.st.st_ctim.tv_nsec;
+  if (!same) {
+    throw IoError("the world save " + Quoted(path) +
+                  " changed while it was read (did the server save over it?); convert it again "
+                  "once it is written");
+  }
+}
+
+// The mapping is watched while it lives: a save cut short by another
+// program under it ends the run cleanly (see source_fault.h).
+class MappedBytes final : public FileBytes {
+ public:
+  MappedBytes(void* base, std::size_t size, const std::string& path, const Identity& id)
+      : base_(base), size_(size), path_(path), id_(id) {
+    WatchMapping(base_, size_, path);
+  }
+  ~MappedBytes() override {
+    ForgetMapping(base_);
+    ::munmap(base_, size_);
+  }
+  std::string_view Bytes() const override { return {static_cast<const char*>(base_), size_}; }
+  void CheckUnchanged() const override { CheckIdentity(id_, path_); }
+
+ private:
+  void* base_;
+  std::size_t size_;
+  std::string path_;
+  Identity id_;
+};
+
+class OwnedBytes final : public FileBytes {
+ public:
+  OwnedBytes(std::string bytes, const std::string& path, const Identity& id)
+      : bytes_(std::move(bytes)), path_(path), id_(id) {}
+  std::string_view Bytes() const override { return bytes_; }
+  void CheckUnchanged() const override { CheckIdentity(id_, path_); }
+
+ private:
+  std::string bytes_;
+  std::string path_;
+  Identity id_;
 };
 
 std::string ReadAll(int fd, const std::string& path) {
@@ -91,19 +130,155 @@ std::string ReadAll(int fd, const std::string& path) {
   return bytes;
 }
 
-std::string ResolveTarget(const std::string& target) {
-  struct stat st;
-  if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    std::error_code ec;
-    auto resolved = std::filesystem::canonical(target, ec);
-    if (!ec) return resolved.string();
-  }
-  return target;
-}
-
 std::atomic<unsigned> temp_counter{0};
 
+constexpr std::string_view kTempMark = ".orvantor-";
+constexpr std::string_view kTempEnd = ".tmp";
+
+std::string BaseName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+long NameMax(const std::string& folder) {
+  errno = 0;
+  const long max = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  return max > 0 ? max : 255;
+}
+
+// A fresh temporary name ".NAME.orvantor-PID-N.tmp" beside `file`.
+std::string NextTemporaryName(const std::string& file) {
+  const std::string dir = FolderOf(file);
+  std::string base = BaseName(file);
+  // Room for the dot and the mark within the folder's limit on names.
+  const long room = NameMax(dir) - 40;
+  if (room > 0 && base.size() > static_cast<std::size_t>(room)) base.resize(static_cast<std::size_t>(room));
+  return (file.find('/') == std::string::npos ? std::string() : dir + "/") + "." + base +
+         std::string(kTempMark) + std::to_string(::getpid()) + "-" +
+         std::to_string(temp_counter++) + std::string(kTempEnd);
+}
+
+// Makes `temp` a new name beside `file` with `make` (which answers -1 and
+// sets errno on failure) and notes it for removal on an interrupt, both
+// under one hold, so that no interrupt falls between. Returns what `make`
+// did; throws on any failure but a name taken.
+template <class Make>
+int MakeTemporary(const std::string& file, std::string& temp, const std::string& what, Make make) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp = NextTemporaryName(file);
+    InterruptHold hold;
+    const int made = make(temp);
+    if (made >= 0) {
+      NoteTemporaryFile(temp.c_str());
+      return made;
+    }
+    if (errno != EEXIST) {
+      const int err = errno;
+      temp.clear();
+      Fail(what, file, err);
+    }
+  }
+  temp.clear();
+  Fail(what, file, EEXIST);
+}
+
+int CreateTemporary(const std::string& file, std::string& temp) {
+  return MakeTemporary(file, temp, "cannot write", [](const std::string& name) {
+    return ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  });
+}
+
+void ForgetAndRemove(std::string& temp) {
+  if (temp.empty()) return;
+  InterruptHold hold;
+  ::unlink(temp.c_str());
+  ForgetTemporaryFile(temp.c_str());
+  temp.clear();
+}
+
+// Copies the bytes, mode, owner and group of `from` into the new file `to`.
+int CopyInto(const std::string& from, int to) {
+  Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) return errno;
+  struct stat st;
+  if (::fstat(in.get(), &st) != 0) return errno;
+  if (::fchown(to, st.st_uid, st.st_gid) != 0) {
+    // Not ours to give away: the copy stays ours.
+  }
+  ::fchmod(to, st.st_mode & 07777);
+  char chunk[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(in.get(), chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return 0;
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = ::write(to, chunk + done, static_cast<std::size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w < 0) return errno;
+      done += w;
+    }
+  }
+}
+
+// Keeps the old content of `file` under a temporary name, to put it back
+// should a later rename of the same commit fail: a hard link where the
+// file system allows one (no copy, and owner and mode stay), else a copy.
+void KeepOld(const std::string& file, std::string& kept) {
+  constexpr const char* kWhat = "cannot keep the old file, to put it back should the other fail,";
+  int link_error = 0;
+  const int made = MakeTemporary(file, kept, kWhat, [&](const std::string& name) {
+    if (::link(file.c_str(), name.c_str()) == 0) return 0;
+    if (errno == EEXIST) return -1;
+    link_error = errno;
+    return ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  });
+  if (link_error == 0) return;
+  Fd out(made);
+  const int err = CopyInto(file, out.get());
+  if (err != 0) {
+    ForgetAndRemove(kept);
+    Fail(kWhat, file, err);
+  }
+}
+
+// Flushes the folder's entries (the renames) to the disk. Returns an error
+// text, or an empty one; a file system that cannot sync folders passes.
+std::string SyncFolder(const std::string& folder) {
+  Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() < 0) return "cannot sync the folder " + Quoted(folder) + ": " + std::strerror(errno);
+  if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS)
+    return "cannot sync the folder " + Quoted(folder) + " to the disk: " + std::strerror(errno);
+  return {};
+}
+
+// Whether a temporary name of ours, ".NAME.orvantor-PID-N.tmp": then its PID.
+bool TemporaryOwner(std::string_view name, long& pid) {
+  if (name.size() < 2 || name[0] != '.' || name.size() < kTempEnd.size() ||
+      name.substr(name.size() - kTempEnd.size()) != kTempEnd)
+    return false;
+  name.remove_suffix(kTempEnd.size());
+  const std::size_t mark = name.rfind(kTempMark);
+  if (mark == std::string_view::npos || mark == 0) return false;
+  std::string_view numbers = name.substr(mark + kTempMark.size());
+  const std::size_t dash = numbers.find('-');
+  if (dash == std::string_view::npos || dash == 0 || dash + 1 == numbers.size()) return false;
+  const auto digits = [](std::string_view s) {
+    return s.size() <= 10 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (!digits(numbers.substr(0, dash)) || !digits(numbers.substr(dash + 1))) return false;
+  pid = std::strtol(std::string(numbers.substr(0, dash)).c_str(), nullptr, 10);
+  return pid > 0;
+}
+
 }  // namespace
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
 
 std::unique_ptr<FileBytes> OpenWholeFile(const std::string& path) {
   Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -111,57 +286,109 @@ std::unique_ptr<FileBytes> OpenWholeFile(const std::string& path) {
   struct stat st;
   if (::fstat(fd.get(), &st) != 0) Fail("cannot read", path, errno);
   if (S_ISDIR(st.st_mode)) Fail("cannot read", path, EISDIR);
-  if (!S_ISREG(st.st_mode)) return std::make_unique<OwnedBytes>(ReadAll(fd.get(), path));
-  if (st.st_size == 0) return std::make_unique<OwnedBytes>(std::string());
+  const Identity id = IdentityOf(st);
+  if (!S_ISREG(st.st_mode) || st.st_size == 0)
+    return std::make_unique<OwnedBytes>(ReadAll(fd.get(), path), path, id);
   const auto size = static_cast<std::size_t>(st.st_size);
   // A private read-only mapping: the whole save is in memory without a copy,
   // and the populate flag maps it in one go instead of a fault per page.
   void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
   if (base == MAP_FAILED) {
     if (errno == ENOMEM) Fail("not enough memory to load", path, errno);
-    return std::make_unique<OwnedBytes>(ReadAll(fd.get(), path));
+    return std::make_unique<OwnedBytes>(ReadAll(fd.get(), path), path, id);
   }
-  return std::make_unique<MappedBytes>(base, size, path);
+  return std::make_unique<MappedBytes>(base, size, path, id);
 }
 
-AtomicFileWriter::AtomicFileWriter(const std::string& target) : target_(ResolveTarget(target)) {
-  // The rename at Commit could never replace a folder. Saying so now, before
-  // anything is written, keeps a run from replacing one target and then
-  // failing on the other.
-  struct stat st;
-  const bool replacing = ::stat(target_.c_str(), &st) == 0;
-  if (replacing && S_ISDIR(st.st_mode)) Fail("cannot write", target, EISDIR);
-  std::filesystem::path p(target_);
-  std::string dir = p.parent_path().string();
-  std::string base = p.filename().string();
-  if (base.empty()) Fail("cannot write", target, EISDIR);
-  // Keep the temporary name within the usual limit of 255 bytes.
-  if (base.size() > 200) base.resize(200);
-  const std::string prefix = (dir.empty() ? std::string() : dir + "/") + "." + base + ".orvantor-";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temp_ = prefix + std::to_string(::getpid()) + "-" + std::to_string(temp_counter++) + ".tmp";
-    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ >= 0) {
-      NoteTemporaryFile(temp_.c_str());
-      // The new file takes the old one's permissions: a character file kept
-      // private must not become readable by everyone when it is replaced.
-      if (replacing) ::fchmod(fd_, st.st_mode & 07777);
-      return;
+std::string ResolveTarget(const std::string& target) {
+  std::string path = target;
+  // The kernel's own limit on links followed in one name.
+  for (int hops = 0; hops <= 40; ++hops) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) {
+      if (errno == ENOENT) return path;  // a new file, or where a dangling link leads
+      Fail("cannot write", target, errno);
     }
-    if (errno != EEXIST) {
-      int err = errno;
-      temp_.clear();
-      Fail("cannot write", target, err);
-    }
+    if (!S_ISLNK(st.st_mode)) return path;
+    std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX), '\0');
+    const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+    if (n < 0) Fail("cannot write", target, errno);
+    link.resize(static_cast<std::size_t>(n));
+    path = (link.empty() || link[0] == '/' || path.find('/') == std::string::npos)
+               ? link
+               : FolderOf(path) + "/" + link;
   }
-  temp_.clear();
-  Fail("cannot write", target, EEXIST);
+  throw IoError("cannot write " + Quoted(target) +
+                ": its symbolic links lead round in a loop; point the link at a file");
+}
+
+void CheckReplaceable(const std::string& target, bool force) {
+  struct stat st;
+  // Through every link, the kernel's magic ones of /proc and /dev included.
+  if (::stat(target.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) Refuse(target, "it is a folder; choose a file name");
+    if (!S_ISREG(st.st_mode))
+      Refuse(target, "it is a device, FIFO or socket, not a plain file; choose a file name");
+  } else if (errno == ELOOP) {
+    ResolveTarget(target);  // says so
+  }
+  const std::string file = ResolveTarget(target);
+  const std::string folder = FolderOf(file);
+  struct stat dir;
+  if (::stat(folder.c_str(), &dir) != 0) Fail("cannot write into the folder", folder, errno);
+  if (!S_ISDIR(dir.st_mode)) Fail("cannot write into the folder", folder, ENOTDIR);
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) Fail("cannot write into the folder", folder, errno);
+  const std::string base = BaseName(file);
+  if (base.empty() || base == "." || base == "..") Refuse(target, "it is a folder; choose a file name");
+  if (static_cast<long>(base.size()) > NameMax(folder)) Fail("cannot write", target, ENAMETOOLONG);
+  {
+    Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    int flags = 0;
+    if (fd.get() >= 0 && ::ioctl(fd.get(), FS_IOC_GETFLAGS, &flags) == 0 &&
+        (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL)) != 0)
+      Fail("cannot write into the folder", folder, EPERM);
+  }
+  if (::lstat(file.c_str(), &st) != 0) return;  // a new file
+  {
+    Fd fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    int flags = 0;
+    if (fd.get() >= 0 && ::ioctl(fd.get(), FS_IOC_GETFLAGS, &flags) == 0 &&
+        (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL)) != 0)
+      Refuse(target, "it is marked immutable or append-only (see chattr)");
+  }
+  const uid_t me = ::geteuid();
+  if ((dir.st_mode & S_ISVTX) != 0 && me != 0 && st.st_uid != me && dir.st_uid != me)
+    Refuse(target, "it belongs to another user in a folder where only the owner may replace files");
+  if (!force && IsReadOnly(file))
+    throw NeedsForce("cannot write " + Quoted(target) + ": it is read-only");
+}
+
+AtomicFileWriter::AtomicFileWriter(const std::string& target)
+    : target_(target), file_(ResolveTarget(target)) {
+  // The rename at the commit could never replace a folder. Saying so now,
+  // before anything is written, keeps a run from replacing one target and
+  // then failing on the other.
+  struct stat st;
+  const bool replacing = ::stat(file_.c_str(), &st) == 0;
+  if (replacing && S_ISDIR(st.st_mode)) Fail("cannot write", target, EISDIR);
+  if (BaseName(file_).empty()) Fail("cannot write", target, EISDIR);
+  fd_ = CreateTemporary(file_, temp_);
+  if (replacing) {
+    // The new file takes the old one's owner and group (root replacing a
+    // server account's files must leave them usable by that account) where
+    // we may give them, else at least the group; then its permissions: a
+    // character file kept private must not become readable by everyone.
+    if (::fchown(fd_, st.st_uid, st.st_gid) != 0 && ::fchown(fd_, static_cast<uid_t>(-1), st.st_gid) != 0) {
+      // Ours, then, as any file we make.
+    }
+    ::fchmod(fd_, st.st_mode & 07777);
+  }
 }
 
 AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 
 void AtomicFileWriter::Write(const char* data, std::size_t size) {
-  if (fd_ < 0) throw IoError("cannot write " + Quote(target_) + ": file already closed");
+  if (fd_ < 0) throw IoError("cannot write " + Quoted(target_) + ": file already closed");
   while (size > 0) {
     ssize_t n = ::write(fd_, data, size < (1u << 30) ? size : (1u << 30));
     if (n < 0) {
@@ -173,19 +400,21 @@ void AtomicFileWriter::Write(const char* data, std::size_t size) {
   }
 }
 
-void AtomicFileWriter::Finish() {
+void AtomicFileWriter::Finish(bool sync) {
   if (fd_ < 0) return;
-  int fd = fd_;
+  const int fd = fd_;
   fd_ = -1;
+  if (sync && ::fsync(fd) != 0 && errno != EINVAL) {
+    const int err = errno;
+    ::close(fd);
+    Fail("cannot sync to the disk", target_, err);
+  }
   if (::close(fd) != 0) Fail("cannot write", target_, errno);
 }
 
-void AtomicFileWriter::Commit() {
-  Finish();
-  if (committed_ || temp_.empty()) return;
-  if (::rename(temp_.c_str(), target_.c_str()) != 0) Fail("cannot replace", target_, errno);
-  ForgetTemporaryFile(temp_.c_str());
-  committed_ = true;
+void AtomicFileWriter::Commit(bool sync) {
+  AtomicFileWriter* self = this;
+  CommitTogether(std::span<AtomicFileWriter* const>(&self, 1), sync);
 }
 
 void AtomicFileWriter::Discard() {
@@ -193,11 +422,134 @@ void AtomicFileWriter::Discard() {
     ::close(fd_);
     fd_ = -1;
   }
-  if (!committed_ && !temp_.empty()) {
-    ForgetTemporaryFile(temp_.c_str());
-    ::unlink(temp_.c_str());
-    temp_.clear();
+  if (!committed_) ForgetAndRemove(temp_);
+}
+
+std::string CommitTogether(std::span<AtomicFileWriter* const> files, bool sync) {
+  for (AtomicFileWriter* f : files) f->Finish(sync);
+  for (AtomicFileWriter* f : files) {
+    if (f->committed_ || f->temp_.empty())
+      throw IoError("cannot write " + Quoted(f->target_) + ": the file is already saved or given up");
   }
+  // The old content of every target but the last, to put back should a
+  // later rename fail. Made before the hold: an interrupt meanwhile only
+  // removes them with the other temporary files.
+  std::vector<std::string> kept(files.size());
+  std::vector<bool> existed(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    struct stat st;
+    existed[i] = ::lstat(files[i]->file_.c_str(), &st) == 0;
+    if (existed[i] && i + 1 < files.size()) KeepOld(files[i]->file_, kept[i]);
+  }
+  {
+    InterruptHold hold;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      AtomicFileWriter& f = *files[i];
+      if (::rename(f.temp_.c_str(), f.file_.c_str()) == 0) {
+        ForgetTemporaryFile(f.temp_.c_str());
+        f.committed_ = true;
+        continue;
+      }
+      std::string failure =
+          "cannot replace " + Quoted(f.target_) + ": " + std::strerror(errno);
+      // Put back, last first, what this commit replaced.
+      std::string put_back;
+      for (std::size_t j = i; j-- > 0;) {
+        AtomicFileWriter& done = *files[j];
+        const bool back = existed[j] ? ::rename(kept[j].c_str(), done.file_.c_str()) == 0
+                                     : ::unlink(done.file_.c_str()) == 0;
+        if (!back) {
+          const std::string why = std::strerror(errno);
+          // The old content stays where it is kept: forget it, keep it.
+          for (std::string& k : kept) {
+            if (!k.empty()) ForgetTemporaryFile(k.c_str());
+          }
+          throw HalfSaved(failure + "; and " + Quoted(done.target_) +
+                          ", already replaced, could not be put back (" + why + "): it is new" +
+                          (existed[j] ? ", its old content is kept as " + Quoted(kept[j]) : "") +
+                          ", while " + Quoted(f.target_) + " is as it was");
+        }
+        ForgetTemporaryFile(kept[j].c_str());
+        kept[j].clear();
+        put_back += (put_back.empty() ? "" : ", ") + Quoted(done.target_);
+      }
+      for (std::string& k : kept) ForgetAndRemove(k);
+      if (!put_back.empty()) failure += "; " + put_back + " was put back as it was";
+      throw IoError(failure);
+    }
+    for (std::string& k : kept) {
+      if (k.empty()) continue;
+      ::unlink(k.c_str());
+      ForgetTemporaryFile(k.c_str());
+    }
+    if (CurrentRunPhase() == RunPhase::kWorking) SetRunPhase(RunPhase::kSaved);
+  }
+  if (!sync) return {};
+  std::vector<std::string> folders;
+  for (AtomicFileWriter* f : files) {
+    const std::string folder = FolderOf(f->file_);
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+  }
+  std::string problems;
+  for (const std::string& folder : folders) {
+    const std::string problem = SyncFolder(folder);
+    if (!problem.empty()) problems += (problems.empty() ? "" : "; ") + problem;
+  }
+  return problems;
+}
+
+std::vector<std::string> RemoveStaleTemporaryFiles(const std::string& folder) {
+  std::vector<std::string> removed;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return removed;
+  const std::string prefix = folder == "/" ? "/" : folder + "/";
+  while (const dirent* entry = ::readdir(dir)) {
+    long pid = 0;
+    if (!TemporaryOwner(entry->d_name, pid) || pid == ::getpid()) continue;
+    // A process that still runs (or that we may not even ask about) may
+    // still be writing it.
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    const std::string path = prefix + entry->d_name;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (::unlink(path.c_str()) == 0) removed.push_back(path);
+  }
+  ::closedir(dir);
+  std::sort(removed.begin(), removed.end());
+  return removed;
+}
+
+FolderLock::FolderLock(const std::string& folder) : folder_(folder) {
+  fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd_ < 0) Fail("cannot lock the folder", folder, errno);
+  struct stat st;
+  if (::fstat(fd_, &st) == 0) {
+    device_ = st.st_dev;
+    inode_ = st.st_ino;
+  }
+}
+
+FolderLock::~FolderLock() {
+  if (fd_ >= 0) ::close(fd_);  // releases the lock
+}
+
+bool FolderLock::TryLock() {
+  for (;;) {
+    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno == EWOULDBLOCK) return false;
+    if (errno != EINTR) Fail("cannot lock the folder", folder_, errno);
+  }
+}
+
+void FolderLock::Lock() {
+  for (;;) {
+    if (::flock(fd_, LOCK_EX) == 0) return;
+    if (errno != EINTR) Fail("cannot lock the folder", folder_, errno);
+  }
+}
+
+bool FolderLock::SameFolder(const FolderLock& other) const {
+  return device_ == other.device_ && inode_ == other.inode_;
 }
 
 bool FileExists(const std::string& path) {
@@ -221,6 +573,9 @@ bool SameFile(const std::string& a, const std::string& b) {
 bool IsReadOnly(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return true;
+  // The superuser may write any file, but a file that nobody may write was
+  // made so on purpose: root is held to its mode bits too.
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return true;
   return ::access(path.c_str(), W_OK) != 0;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/line_sink.h"
+#include "platform/file_system.h"
 #include "tests/test_util.h"
 
 namespace orv::testing {
@@ -35,8 +36,8 @@ TEST(FileLineSink, WritesEveryByteOnceInOrderAcrossManyBuffers) {
     expected = AppendMixedLines(sink);
     EXPECT_EQ(sink.ByteCount(), expected.size());
     EXPECT_EQ(sink.LineCount(), 40000u);
-    sink.Finish();
-    sink.Commit();
+    sink.Finish(false);
+    sink.File().Commit(false);
   }
   EXPECT_EQ(ReadFile(target), expected);
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"out.scp"});
