@@ -79,6 +79,9 @@ class RunHost {
   // A run failed (the source unreadable, a target not written): tell the
   // user. The targets are as they were.
   virtual void ReportError(std::string_view message) = 0;
+  // One line worth telling that changes nothing about the run (temporary
+  // files of an earlier, killed run removed). Shown nowhere by default.
+  virtual void Notice(std::string_view) {}
 };
 
 // A host with no window and no files of its own, for runs made in memory

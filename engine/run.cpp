@@ -10,12 +10,16 @@
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "engine/analyse.h"
 #include "engine/errors.h"
+#include "engine/line_rules.h"
 #include "engine/line_sink.h"
 #include "passes/passes.h"
 #include "platform/file_system.h"
+#include "platform/interrupts.h"
+#include "platform/quoted.h"
 #include "writers/char_writer.h"
 #include "writers/item_writer.h"
 #include "writers/world_file_writer.h"
@@ -84,26 +88,84 @@ RunSummary Summarise(const World& w, const FileLineSink& chars, const FileLineSi
   return s;
 }
 
+// Takes the lock of each target's folder (each folder once), waiting for
+// another run when asked, and removes what killed runs left there. Throws
+// IoError when a folder is busy and no wait is asked.
+std::vector<std::unique_ptr<platform::FolderLock>> LockFolders(RunHost& host,
+                                                               const RunOptions& options) {
+  std::vector<std::unique_ptr<platform::FolderLock>> locks;
+  for (const std::string& target : {host.CharFileName(), host.WorldFileName()}) {
+    const std::string folder = platform::FolderOf(platform::ResolveTarget(target));
+    auto lock = std::make_unique<platform::FolderLock>(folder);
+    bool again = false;
+    for (const auto& held : locks) again = again || held->SameFolder(*lock);
+    if (again) continue;
+    if (!lock->TryLock()) {
+      if (!options.wait_for_lock) {
+        throw IoError("another conversion is writing into the folder " + platform::Quoted(folder) +
+                      "; try again once it has ended");
+      }
+      host.SetStatus("waiting for another conversion into " + platform::Quoted(folder) +
+                     " to end");
+      lock->Lock();
+    }
+    const std::vector<std::string> removed = platform::RemoveStaleTemporaryFiles(folder);
+    if (!removed.empty()) {
+      std::string line = "removed " + std::to_string(removed.size()) +
+                         (removed.size() == 1 ? " temporary file" : " temporary files") +
+                         " left by an earlier run that was stopped:";
+      for (std::size_t i = 0; i < removed.size(); ++i)
+        line += (i == 0 ? " " : ", ") + platform::Quoted(removed[i]);
+      host.Notice(line);
+    }
+    locks.push_back(std::move(lock));
+  }
+  return locks;
+}
+
+// A world save has a character or item section, or at least its end
+// marker (a save of a world with nothing in it). Anything else (a binary,
+// a list file, an empty file) would only be copied into both targets.
+bool LooksLikeWorldSave(std::string_view bytes) {
+  for (LineCursor c(bytes); c.HasLine(); c.Advance()) {
+    const std::string_view s = StripLeading(c.Line());
+    if (IsCharHead(s) || IsItemHead(s) || IsEndMarker(s)) return true;
+  }
+  return false;
+}
+
 // Steps 4 to 10: everything between lock and unlock. Throws on failure; the
 // sinks' destructors then remove the temporary files.
-RunSummary Convert(World& w, RunHost& host) {
+RunSummary Convert(World& w, RunHost& host, const RunOptions& options, std::string& after_save) {
   const std::string source = host.SourceFileName();
+  // Before any work: what can be known about the targets now, and their
+  // folders locked against a second run until the end.
+  platform::CheckReplaceable(host.CharFileName(), options.force);
+  platform::CheckReplaceable(host.WorldFileName(), options.force);
+  const auto locks = LockFolders(host, options);
   host.SetStatus("loading file into memory (this may take some minutes)");
-  w.SourceLines.LoadFromFile(source, SourceText::Counting::kLater);
-
   // Both files are written straight into temporary files next to their
-  // targets; "saving files" then only completes and renames them.
+  // targets; "saving files" then only completes and renames them. Made
+  // first, so that a folder that takes no file fails before the long load.
   FileLineSink char_lines(host.CharFileName());
   FileLineSink world_lines(host.WorldFileName());
+  w.SourceLines.LoadFromFile(source, SourceText::Counting::kLater);
+  if (!options.force && !LooksLikeWorldSave(w.SourceLines.Bytes())) {
+    throw NeedsForce(platform::Quoted(source) +
+                     " is not a world save: it has no [WORLDCHAR or [WORLDITEM section and no "
+                     "[EOF] line");
+  }
   AnalyseCleanAndWrite(w, host, char_lines, world_lines);
 
   host.SetStatus("saving files");
   // Every write error surfaces while finishing, before either target is
-  // touched; only then are the two renames made.
-  char_lines.Finish();
-  world_lines.Finish();
-  char_lines.Commit();
-  world_lines.Commit();
+  // touched; a source written to meanwhile (a live server saving over it)
+  // gave a mix of two saves. Only then are the files committed.
+  char_lines.Finish(options.sync);
+  world_lines.Finish(options.sync);
+  w.SourceLines.CheckUnchanged();
+  platform::AtomicFileWriter* const files[] = {&char_lines.File(), &world_lines.File()};
+  after_save = platform::CommitTogether(files, options.sync);
   RunSummary summary = Summarise(w, char_lines, world_lines);
 
   if (host.Checked(Switch::kTurnOffPc)) {
@@ -246,7 +308,7 @@ void AnalyseCleanAndWrite(World& w, RunHost& host, LineSink& char_lines, LineSin
   world_file.PumpUnownedItemsAndFinish(w, host);
 }
 
-RunResult RunConversion(World& w, RunHost& host) {
+RunResult RunConversion(World& w, RunHost& host, const RunOptions& options) {
   const auto start = std::chrono::steady_clock::now();
   RunResult result;
   const std::string source = host.SourceFileName();
@@ -264,8 +326,11 @@ RunResult RunConversion(World& w, RunHost& host) {
 
   ReleaseStores(w);
   Lock(host);
+  // From here an interrupt removes the temporary files; CommitTogether
+  // marks the run saved once both files are in place.
+  platform::SetRunPhase(platform::RunPhase::kWorking);
   try {
-    result.summary = Convert(w, host);
+    result.summary = Convert(w, host, options, result.after_save_error);
     result.status = RunStatus::kCompleted;
     host.SetStatus("ready");
   } catch (const RunCancelled&) {
@@ -273,13 +338,22 @@ RunResult RunConversion(World& w, RunHost& host) {
   } catch (const std::bad_alloc&) {
     result.status = RunStatus::kFailed;
     result.error = "Error: not enough memory for this worldfile";
+  } catch (const HalfSaved& e) {
+    result.status = RunStatus::kHalfSaved;
+    result.error = std::string("Error: ") + e.what();
+  } catch (const NeedsForce& e) {
+    result.status = RunStatus::kFailed;
+    result.error = std::string("Error: ") + e.what();
+    if (!options.force_hint.empty()) result.error += " (" + options.force_hint + ")";
   } catch (const std::exception& e) {
     result.status = RunStatus::kFailed;
     result.error = std::string("Error: ") + e.what();
   }
+  if (result.status != RunStatus::kCompleted) platform::SetRunPhase(platform::RunPhase::kIdle);
   host.SetProgress(0);
   Unlock(host);
-  if (result.status == RunStatus::kFailed) host.ReportError(result.error);
+  if (result.status == RunStatus::kFailed || result.status == RunStatus::kHalfSaved)
+    host.ReportError(result.error);
   result.summary.seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return result;

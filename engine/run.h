@@ -26,24 +26,49 @@ struct RunSummary {
 enum class RunStatus {
   kCompleted,      // both files saved
   kSourceMissing,  // the source check failed; nothing changed
-  kRefused,        // the file names were refused before anything was done
+  kRefused,        // the targets were refused before anything was done
   kFailed,         // an error ended the run; the targets are as they were
   kCancelled,      // the host asked the run to stop; targets as they were
+  kHalfSaved,      // the commit failed half way and could not be undone:
+                   // one target is new, the other old (error says which)
 };
 
 struct RunResult {
   RunStatus status = RunStatus::kFailed;
-  std::string error;  // for kRefused and kFailed
+  std::string error;  // for kRefused, kFailed and kHalfSaved
+  // For kCompleted: what failed after both files were saved (a folder that
+  // could not be flushed to the disk), or empty.
+  std::string after_save_error;
   RunSummary summary;
+};
+
+// How a run treats the files around it. The window runs with the defaults.
+struct RunOptions {
+  // Flush both files, and then their folders, to the disk before relying
+  // on them, so that a power cut cannot leave a renamed but empty file.
+  bool sync = true;
+  // Wait for another run that writes into a target's folder to end,
+  // instead of failing at once.
+  bool wait_for_lock = false;
+  // Replace read-only targets, and convert a source that is not a world
+  // save.
+  bool force = false;
+  // Added to a refusal that `force` would pass: how the user gives it.
+  std::string force_hint;
 };
 
 // The conversion run of "convert !": checks the source, empties the stores,
 // locks the window, loads and analyses the source, runs the switched-on
 // passes in their fixed order, writes both files and replaces the targets,
 // asks for the power-off when wanted, and unlocks the window. Each stage is
-// announced by its status text. A failure at any step leaves both targets as
-// they were and no temporary file behind; the window is unlocked afterwards.
-RunResult RunConversion(World& w, RunHost& host);
+// announced by its status text. Before any work, the targets are checked
+// (platform::CheckReplaceable), their folders locked against other runs and
+// cleared of temporary files that killed runs left; the source must be a
+// world save. Both files are committed together (platform::CommitTogether)
+// once the source is found unchanged since it was loaded. A failure at any
+// step leaves both targets as they were and no temporary file behind; the
+// window is unlocked afterwards.
+RunResult RunConversion(World& w, RunHost& host, const RunOptions& options = {});
 
 class LineSink;
 

@@ -40,8 +40,9 @@ TEST(Run, FramesBothFiles) {
                                                "[WORLDITEM 03]", "SERIAL=i", "[EOF]"}));
 }
 
-TEST(Run, AnEmptySourceStillGivesTwoFramedFiles) {
-  FileRun run("");
+TEST(Run, AnEmptyWorldStillGivesTwoFramedFiles) {
+  // A world with nothing in it is a save of its end marker alone.
+  FileRun run("[EOF]\r\n");
   run.host.caption = "other caption";
   ASSERT_EQ(run.Run().status, RunStatus::kCompleted);
   EXPECT_EQ(run.Chars(), Crlf({"// other caption", "", "[EOF]"}));
