@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "platform/file_system.h"
-#include "platform/power_off.h"
 
 namespace orv::cli {
 
@@ -80,19 +79,21 @@ int CliHost::MessageBox(std::string_view text, std::string_view, int) {
 
 bool CliHost::FileExists(const std::string& path) { return platform::FileExists(path); }
 
-void CliHost::ShutDownPC() {
-  const std::string error = platform::RequestPowerOff();
-  if (!error.empty()) {
-    power_off_failed_ = true;
-    ClearBar();
-    std::fprintf(err_, "orvantor: cannot power off: %s\n", error.c_str());
-    std::fflush(err_);
-  }
-}
+void CliHost::ShutDownPC() { power_off_asked_ = true; }
 
 void CliHost::ReportError(std::string_view message) {
   ClearBar();
   std::fprintf(err_, "%.*s\n", static_cast<int>(message.size()), message.data());
+  std::fflush(err_);
+}
+
+}  // namespace orv::cli
+
+namespace orv::cli {
+
+void CliHost::Notice(std::string_view line) {
+  ClearBar();
+  std::fprintf(err_, "orvantor: %.*s\n", static_cast<int>(line.size()), line.data());
   std::fflush(err_);
 }
 

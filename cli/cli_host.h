@@ -52,9 +52,11 @@ class CliHost final : public RunHost {
   bool FileExists(const std::string& path) override;
   void ShutDownPC() override;
   void ReportError(std::string_view message) override;
+  void Notice(std::string_view line) override;
 
-  // Whether a power-off was asked for and could not be requested.
-  bool PowerOffFailed() const { return power_off_failed_; }
+  // Whether the run reached its power-off step with the power-off asked
+  // for. The command line requests it only once the summary is out.
+  bool PowerOffAsked() const { return power_off_asked_; }
 
  private:
   void ClearBar();
@@ -68,7 +70,7 @@ class CliHost final : public RunHost {
   bool bar_shown_ = false;
   std::string status_;
   std::chrono::steady_clock::time_point last_draw_{};
-  bool power_off_failed_ = false;
+  bool power_off_asked_ = false;
 };
 
 }  // namespace orv::cli
