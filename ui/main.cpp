@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QMessageBox>
 
+#include "platform/interrupts.h"
 #include "ui/Unit1.h"
 #include "ui/qt_window_services.h"
 
@@ -39,6 +40,10 @@ class TApplication final : public QApplication {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Ctrl-C in the terminal that started the window, a closed session or a
+  // kill remove the temporary files of a run in progress; the targets stay
+  // as they were. After a save the window ends with 0, as at any close.
+  orv::platform::InstallInterruptHandlers(0);
   // The stores exist before the window and outlive it.
   orv::World& stores = ProgramStores();
   TApplication app(argc, argv);
