@@ -58,10 +58,21 @@ void Unlock(RunHost& host) {
 // The targets must be two files, neither the source: the second save would
 // silently destroy the first, and the source is the user's only copy of the
 // world. Returns the refusal text, or nothing when the names are fine.
-std::optional<std::string> CheckTargets(const std::string& source, const std::string& world,
-                                        const std::string& chars) {
-  if (world.empty()) return "Error: no target worldfile chosen";
-  if (chars.empty()) return "Error: no target characterfile chosen";
+std::optional<std::string> CheckTargets(const std::string& source, const std::string& world_name,
+                                        const std::string& chars_name) {
+  if (world_name.empty()) return "Error: no target worldfile chosen";
+  if (chars_name.empty()) return "Error: no target characterfile chosen";
+  // Where the names lead: a dangling link to the other target is the same
+  // file too, before either exists.
+  const auto resolved = [](const std::string& name) {
+    try {
+      return platform::ResolveTarget(name);
+    } catch (const IoError&) {
+      return name;  // a loop: refused when the target is checked
+    }
+  };
+  const std::string world = resolved(world_name);
+  const std::string chars = resolved(chars_name);
   if (platform::SameFile(source, world))
     return "Error: the target worldfile is the source worldfile; choose another file";
   if (platform::SameFile(source, chars))

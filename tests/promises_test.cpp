@@ -364,6 +364,16 @@ TEST_F(Promises, ALinkedTargetIsWrittenWhereItLeadsAndTheLinkStays) {
   EXPECT_TRUE(Has(ReadFile(dir.File("real/new-world.scp")), "SERIAL=i"));
   EXPECT_EQ(dir.Names(), (Names{"chars.scp", "real", "source.scp", "world.scp"}));
 
+  // A link to the other target, dangling while that one does not exist,
+  // still leads to the same file.
+  fs::remove(world);
+  fs::remove(dir.File("real/chars.scp"));
+  fs::create_symlink(dir.File("real/chars.scp"), world);
+  r = Run();
+  EXPECT_TRUE(r.Exited(1));
+  EXPECT_TRUE(Has(r.err, "are the same file")) << r.err;
+  EXPECT_FALSE(fs::exists(dir.File("real/chars.scp")));
+
   // A loop.
   fs::remove(world);
   fs::create_symlink(dir.File("loop2"), world);
