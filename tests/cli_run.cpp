@@ -91,4 +91,13 @@ CliRun RunCli(const std::vector<std::string>& args, const std::string& scratch_d
 
 bool IsRoot() { return ::geteuid() == 0; }
 
+bool UnderThreadSanitizer() {
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+  return true;
+#endif
+#endif
+  return false;
+}
+
 }  // namespace orv::testing

@@ -64,6 +64,11 @@ bool WaitUntil(Done done);
 // Whether the machine lets this test do what needs the superuser.
 bool IsRoot();
 
+// Whether the command line runs under ThreadSanitizer, which holds a signal
+// back until the thread it falls on returns from its system call: a run
+// blocked in one (a FIFO, a bus) cannot be interrupted there.
+bool UnderThreadSanitizer();
+
 }  // namespace orv::testing
 
 #include <chrono>

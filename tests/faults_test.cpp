@@ -92,7 +92,7 @@ TEST(Faults, TheDiskFillingUpMidwayThroughABigFileLosesNothing) {
 }
 
 #if defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 #define ORVANTOR_ASAN 1
 #endif
 #endif
@@ -102,7 +102,7 @@ TEST(Faults, TheDiskFillingUpMidwayThroughABigFileLosesNothing) {
 
 TEST(Faults, MemoryRunningOutOnAGiantSaveIsAnError) {
 #if defined(ORVANTOR_ASAN)
-  GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
+  GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
 #endif
   TempDir dir;
   const std::string save = BigSave(2000000);  // about 80 MB

@@ -121,6 +121,7 @@ class Promises : public ::testing::Test {
 // ---- 1. Interrupts
 
 TEST_F(Promises, AnInterruptRemovesTheTemporaryFilesAndEndsByItsSignal) {
+  if (UnderThreadSanitizer()) GTEST_SKIP() << "the sanitizer holds signals during a blocked call";
   for (const auto& [signal, name] : {std::pair{SIGINT, "SIGINT"}, std::pair{SIGTERM, "SIGTERM"},
                                      std::pair{SIGHUP, "SIGHUP"}, std::pair{SIGQUIT, "SIGQUIT"}}) {
     SCOPED_TRACE(name);
@@ -242,7 +243,15 @@ TEST_F(Promises, WhatCanBeKnownBeforeTheWorkIsRefusedBeforeIt) {
              scratch.path());
   EXPECT_TRUE(r.Exited(1));
   ExpectUnchanged();
-  if (!IsRoot()) GTEST_SKIP() << "another user's file in a sticky folder needs the superuser";
+  if (!IsRoot()) GTEST_SKIP() << "immutable files and other users need the superuser";
+  // An immutable target.
+  if (std::system(("chattr +i '" + world + "' 2>/dev/null").c_str()) == 0) {
+    r = Run();
+    std::system(("chattr -i '" + world + "'").c_str());
+    EXPECT_TRUE(r.Exited(1));
+    EXPECT_TRUE(Has(r.err, "it is marked immutable or append-only")) << r.err;
+    ExpectUnchanged();
+  }
   // Another user's file in a sticky folder (as /tmp), run as nobody.
   const std::string sticky = dir.File("sticky");
   fs::create_directory(sticky);
@@ -299,6 +308,27 @@ TEST_F(Promises, EachFileIsSyncedBeforeTheRenamesAndTheFolderAfter) {
     }
     ExpectSaved();
   }
+}
+
+TEST_F(Promises, ASyncThatFailsIsNamedAndTellsWhetherTheFilesAreSaved) {
+  const std::vector<std::string> shim = {"LD_PRELOAD=" ORVANTOR_RENAME_FAULT,
+                                         "ASAN_OPTIONS=verify_asan_link_order=0"};
+  // A file that cannot reach the disk: nothing is renamed.
+  std::vector<std::string> env = shim;
+  env.push_back("ORVANTOR_FAIL_SYNC=file");
+  CliRun r = Run({}, env);
+  EXPECT_TRUE(r.Exited(1)) << r.status << r.err;
+  EXPECT_TRUE(Has(r.err, "cannot sync to the disk '" + chars + "': Input/output error")) << r.err;
+  EXPECT_EQ(Lines(r.err), 1u) << r.err;
+  ExpectUnchanged();
+  // The folder, after the renames: saved, but said.
+  env = shim;
+  env.push_back("ORVANTOR_FAIL_SYNC=folder");
+  r = Run({}, env);
+  EXPECT_TRUE(r.Exited(3)) << r.status << r.err;
+  EXPECT_EQ(r.err, "orvantor: the files are saved, but cannot sync the folder '" + dir.path() +
+                       "' to the disk: Input/output error\n");
+  ExpectSaved();
 }
 
 // ---- 4. Targets that are not plain files
@@ -493,6 +523,46 @@ TEST_F(Promises, ASourceThatIsNoWorldSaveIsRefusedUnlessForced) {
 
 // ---- 6. Clear errors
 
+TEST_F(Promises, ThePowerOffIsAskedOnlyOnceTheSummaryIsOut) {
+  if (UnderThreadSanitizer()) GTEST_SKIP() << "the sanitizer holds signals during a blocked call";
+  // A system bus that takes the call and never answers holds the run in
+  // its power-off request: by then the summary must be written, and an
+  // interrupt there finds both files saved.
+  const std::string bus = scratch.File("bus");
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", bus.c_str());
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(::listen(listener, 1), 0);
+  std::vector<std::string> args = Convert({"--power-off"});
+  args.erase(std::find(args.begin(), args.end(), std::string("-q")));
+  CliProcess p(args, scratch.path(), {}, {"DBUS_SYSTEM_BUS_ADDRESS=unix:path=" + bus});
+  ::fcntl(listener, F_SETFL, O_NONBLOCK);
+  int caller = -1;
+  const bool called = WaitUntil([&] {
+    caller = ::accept(listener, nullptr, nullptr);
+    return caller >= 0 || ::waitpid(p.pid(), nullptr, WNOHANG) != 0;
+  });
+  if (caller < 0) {
+    ::close(listener);
+    GTEST_SKIP() << "this build asks for the power-off without the system bus";
+  }
+  ASSERT_TRUE(called);
+  ExpectSaved();
+  std::string summary;
+  for (const auto& e : fs::directory_iterator(scratch.path()))
+    if (e.path().extension() == ".out") summary = ReadFile(e.path().string());
+  EXPECT_TRUE(Has(summary, "characters: 2 (players 1, NPCs 1)")) << "written before the call";
+  p.Signal(SIGTERM);
+  const CliRun r = p.Wait();
+  ::close(caller);
+  ::close(listener);
+  EXPECT_TRUE(r.Exited(3)) << r.status << r.err;
+  EXPECT_TRUE(Has(r.err, "orvantor: interrupted by SIGTERM after both files were saved\n")) << r.err;
+  ExpectSaved();
+}
+
 TEST_F(Promises, FileNamesInMessagesCannotSplitOrForgeALine) {
   const std::string odd = dir.File("gone\nError: forged\x1b[2J");
   const CliRun r = RunCli(Convert({}, odd + "/w.scp"), scratch.path());
@@ -507,6 +577,7 @@ TEST_F(Promises, FileNamesInMessagesCannotSplitOrForgeALine) {
 
 TEST_F(Promises, AThreadThatCannotStartIsNamed) {
   if (!IsRoot()) GTEST_SKIP() << "running as another user with a process limit needs the superuser";
+  if (UnderThreadSanitizer()) GTEST_SKIP() << "the sanitizer needs threads of its own";
   // nobody may run one process: the writer thread cannot start.
   ::chmod(dir.path().c_str(), 0777);
   ::chmod(source.c_str(), 0644);

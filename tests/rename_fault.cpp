@@ -1,11 +1,15 @@
 // Preloaded into the command line by a test (LD_PRELOAD) to make chosen
-// renames fail, reaching a commit that fails half way and cannot be undone:
-// a fault that no real file system gives on demand.
+// renames and syncs fail: a commit that fails half way and cannot be
+// undone, a disk that cannot flush. Faults no real file system gives on
+// demand.
 //   ORVANTOR_FAIL_RENAMES="SUFFIX:N[,SUFFIX:N...]"
 // makes the N-th rename (counted from 1) whose new name ends in SUFFIX fail
-// with EIO.
+// with EIO;
+//   ORVANTOR_FAIL_SYNC=file or =folder
+// makes every fsync of a plain file, or of a folder, fail with EIO.
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -48,4 +52,18 @@ extern "C" int rename(const char* from, const char* to) {
     return -1;
   }
   return real(from, to);
+}
+
+extern "C" int fsync(int fd) {
+  using Fsync = int (*)(int);
+  static const Fsync real = reinterpret_cast<Fsync>(::dlsym(RTLD_NEXT, "fsync"));
+  if (const char* which = std::getenv("ORVANTOR_FAIL_SYNC")) {
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && (std::strcmp(which, "folder") == 0 ? S_ISDIR(st.st_mode)
+                                                                       : S_ISREG(st.st_mode))) {
+      errno = EIO;
+      return -1;
+    }
+  }
+  return real(fd);
 }

@@ -1,7 +1,9 @@
-// The window under the interrupt handlers the program installs: closing it
-// during a run still cancels cleanly, a SIGTERM during a run removes the
-// temporary files and keeps the targets, and a target without write
-// permission bits is read-only to the real file queries, for root too.
+// The README's promises on the window's face: under the interrupt handlers
+// the program installs, closing the window during a run still cancels
+// cleanly and a SIGTERM during a run removes the temporary files and keeps
+// the targets; a target without write permission bits is read-only to the
+// real file queries, for root too; a source that is no world save is
+// refused.
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -19,7 +21,7 @@
 #include "ui/qt_window_services.h"
 #include "ui/tests/window_fixture.h"
 
-class InterruptsAndTargetsTest : public QObject {
+class PromisesTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -27,6 +29,7 @@ class InterruptsAndTargetsTest : public QObject {
   void closeDuringRunKeepsItsCleanCancel();
   void terminatedDuringRunLeavesNoTemporaryFile();
   void targetWithoutWriteBitsIsReadOnlyForRootToo();
+  void sourceThatIsNoWorldSaveIsRefused();
 };
 
 namespace {
@@ -85,7 +88,7 @@ class RealQueries final : public orv::ui::WindowServices {
 
 }  // namespace
 
-void InterruptsAndTargetsTest::closeDuringRunKeepsItsCleanCancel() {
+void PromisesTest::closeDuringRunKeepsItsCleanCancel() {
   WindowFixture f;
   TForm1& w = *f.form;
   WriteFile(f.Path("out_world.scp"), kOldWorld);
@@ -105,7 +108,7 @@ void InterruptsAndTargetsTest::closeDuringRunKeepsItsCleanCancel() {
   QCOMPARE(orv::platform::CurrentRunPhase(), orv::platform::RunPhase::kIdle);
 }
 
-void InterruptsAndTargetsTest::terminatedDuringRunLeavesNoTemporaryFile() {
+void PromisesTest::terminatedDuringRunLeavesNoTemporaryFile() {
   QTemporaryDir dir;
   const std::string folder = dir.path().toStdString();
   WriteFile(folder + "/world.scp", SmallWorld(WorldShape()));
@@ -134,7 +137,7 @@ void InterruptsAndTargetsTest::terminatedDuringRunLeavesNoTemporaryFile() {
   QCOMPARE(FolderEntries(dir), (QStringList{"out_chars.scp", "out_world.scp", "world.scp"}));
 }
 
-void InterruptsAndTargetsTest::targetWithoutWriteBitsIsReadOnlyForRootToo() {
+void PromisesTest::targetWithoutWriteBitsIsReadOnlyForRootToo() {
   QTemporaryDir dir;
   const std::string target = dir.path().toStdString() + "/locked.scp";
   WriteFile(target, kOldWorld);
@@ -155,6 +158,24 @@ void InterruptsAndTargetsTest::targetWithoutWriteBitsIsReadOnlyForRootToo() {
   QCOMPARE(services.boxes, (std::vector<std::string>{"File Exists, overwrite?"}));
 }
 
+void PromisesTest::sourceThatIsNoWorldSaveIsRefused() {
+  WindowFixture f;
+  TForm1& w = *f.form;
+  WriteFile(f.Path("positions.txt"), "1495,1629,10\r\n");
+  WriteFile(f.Path("out_world.scp"), kOldWorld);
+  f.services.box_answers = {orv::kIdOk};
+  f.ChooseFiles(f.Path("positions.txt"), f.Path("out_world.scp"), f.Path("out_chars.scp"));
+  w.BitBtn1Click();
+  QCOMPARE(w.LastRunStatus(), orv::RunStatus::kFailed);
+  QCOMPARE(f.services.boxes.back().caption, std::string("Error"));
+  QCOMPARE(f.services.boxes.back().text,
+           "Error: '" + f.Path("positions.txt") +
+               "' is not a world save: it has no [WORLDCHAR or [WORLDITEM section and no [EOF] "
+               "line");
+  QCOMPARE(ReadFile(f.Path("out_world.scp")), kOldWorld);
+  QCOMPARE(FolderEntries(f.dir), (QStringList{"out_world.scp", "positions.txt"}));
+}
+
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == kChildFlag) {
     orv::platform::InstallInterruptHandlers(0);
@@ -163,8 +184,8 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
-  InterruptsAndTargetsTest test;
+  PromisesTest test;
   return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_interrupts_and_targets.moc"
+#include "tst_promises.moc"
