@@ -1,13 +1,14 @@
 # The two everyday commands; both set up a fresh Debian 12 machine first.
 #   make run   converts the bundled sample world save into out/
 #   make test  runs every test
+#   make fuzz  fuzzes each fuzz target for FUZZ_SECONDS (600) seconds
 # Set WITH_QT=OFF for a build without the window (headless servers).
 
 WITH_QT ?= ON
 PRESET ?= default
 BUILD := build
 
-.PHONY: setup configure build run test bench clean
+.PHONY: setup configure build run test bench fuzz clean
 
 setup:
 	@ORVANTOR_WITH_QT=$(WITH_QT) tools/setup-debian.sh
@@ -31,6 +32,11 @@ test: build
 
 bench: build
 	@bench/run.sh
+
+# A long fuzzing run of each fuzz target (FUZZ_SECONDS each, 600 by default).
+FUZZ_SECONDS ?= 600
+fuzz:
+	@fuzz/run.sh $(FUZZ_SECONDS)
 
 clean:
 	@rm -rf $(BUILD) out
