@@ -42,6 +42,16 @@ const std::string kOldWorld = "old world\r\n";
 std::size_t Lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// A Unix stream socket bound to `path`, or -1.
+int BoundSocket(const std::string& path) {
+  const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
+  if (s < 0 || ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return -1;
+  return s;
+}
+
 // A source that is a FIFO holds a run after it has made its temporary
 // files, until the test writes the save into it: the moment to interrupt,
 // kill, lock against or break the targets under the run.
@@ -339,14 +349,9 @@ TEST_F(Promises, DevicesFifosAndSocketsAreRefusedEvenForRoot) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
   odd.push_back(fifo);
   const std::string socket_path = dir.File("socket");
-  {
-    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", socket_path.c_str());
-    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ::close(s);
-  }
+  const int s = BoundSocket(socket_path);
+  ASSERT_GE(s, 0);
+  ::close(s);
   odd.push_back(socket_path);
   // A device of our own, like /dev/null (1, 3), and a link to it, like
   // /dev/stdout: refused as the system's would be, with nothing of the
@@ -529,11 +534,8 @@ TEST_F(Promises, ThePowerOffIsAskedOnlyOnceTheSummaryIsOut) {
   // its power-off request: by then the summary must be written, and an
   // interrupt there finds both files saved.
   const std::string bus = scratch.File("bus");
-  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", bus.c_str());
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  const int listener = BoundSocket(bus);
+  ASSERT_GE(listener, 0);
   ASSERT_EQ(::listen(listener, 1), 0);
   std::vector<std::string> args = Convert({"--power-off"});
   args.erase(std::find(args.begin(), args.end(), std::string("-q")));
