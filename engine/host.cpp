@@ -1,5 +1,7 @@
 #include "engine/host.h"
 
+#include <cstdio>
+
 namespace orv {
 
 const char* ControlName(Control c) {
@@ -21,6 +23,11 @@ const char* ControlName(Control c) {
     case Control::Memo5: return "Memo5";
   }
   return "?";
+}
+
+void RunHost::Notice(std::string_view line) {
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+  std::fflush(stderr);
 }
 
 }  // namespace orv

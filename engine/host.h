@@ -80,8 +80,8 @@ class RunHost {
   // user. The targets are as they were.
   virtual void ReportError(std::string_view message) = 0;
   // One line worth telling that changes nothing about the run (temporary
-  // files of an earlier, killed run removed). Shown nowhere by default.
-  virtual void Notice(std::string_view) {}
+  // files of an earlier, killed run removed). Written to stderr by default.
+  virtual void Notice(std::string_view line);
 };
 
 // A host with no window and no files of its own, for runs made in memory
