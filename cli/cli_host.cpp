@@ -1,15 +1,17 @@
 #include "cli/cli_host.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 
+#include "platform/console.h"
 #include "platform/file_system.h"
 
 namespace orv::cli {
 
 CliHost::CliHost(const ConvertOptions& options, std::FILE* err)
-    : o_(options), err_(err), tty_(!options.quiet && ::isatty(::fileno(err)) != 0) {}
+    : o_(options),
+      err_(err),
+      tty_(!options.quiet && platform::IsTerminal(err)),
+      escapes_(platform::TakesEscapeCodes(err)) {}
 
 CliHost::~CliHost() { ClearBar(); }
 
@@ -31,8 +33,7 @@ void CliHost::SetStatus(std::string_view text) {
   status_ = std::string(text);
   if (o_.quiet) return;
   ClearBar();
-  std::fprintf(err_, "%.*s\n", static_cast<int>(text.size()), text.data());
-  std::fflush(err_);
+  platform::WriteText(err_, status_ + "\n");
   drawn_ = -1;
 }
 
@@ -61,7 +62,8 @@ void CliHost::DrawBar() {
 
 void CliHost::ClearBar() {
   if (!bar_shown_) return;
-  std::fprintf(err_, "\r\033[K");
+  // Without escape codes, blanks over the bar's width ("\r  [...] 100%").
+  std::fputs(escapes_ ? "\r\033[K" : "\r                                                 \r", err_);
   std::fflush(err_);
   bar_shown_ = false;
 }
@@ -72,8 +74,7 @@ int CliHost::MessageBox(std::string_view text, std::string_view, int) {
   // best as one line.
   std::string line(text);
   std::replace(line.begin(), line.end(), '\n', ';');
-  std::fprintf(err_, "%s\n", line.c_str());
-  std::fflush(err_);
+  platform::WriteText(err_, line + "\n");
   return kIdOk;
 }
 
@@ -83,8 +84,7 @@ void CliHost::ShutDownPC() { power_off_asked_ = true; }
 
 void CliHost::ReportError(std::string_view message) {
   ClearBar();
-  std::fprintf(err_, "%.*s\n", static_cast<int>(message.size()), message.data());
-  std::fflush(err_);
+  platform::WriteText(err_, std::string(message) + "\n");
 }
 
 }  // namespace orv::cli
@@ -93,8 +93,7 @@ namespace orv::cli {
 
 void CliHost::Notice(std::string_view line) {
   ClearBar();
-  std::fprintf(err_, "orvantor: %.*s\n", static_cast<int>(line.size()), line.data());
-  std::fflush(err_);
+  platform::WriteText(err_, "orvantor: " + std::string(line) + "\n");
 }
 
 }  // namespace orv::cli

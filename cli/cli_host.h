@@ -65,6 +65,7 @@ class CliHost final : public RunHost {
   const ConvertOptions& o_;
   std::FILE* err_;
   bool tty_;
+  bool escapes_;
   int progress_ = 0;
   int drawn_ = -1;
   bool bar_shown_ = false;

@@ -14,6 +14,7 @@
 #include "engine/errors.h"
 #include "engine/run.h"
 #include "engine/world.h"
+#include "platform/console.h"
 #include "platform/interrupts.h"
 #include "platform/power_off.h"
 
@@ -34,7 +35,7 @@ int RunConvert(orv::cli::ConvertOptions& o, const std::string& move_list,
       o.illegal.LoadFromFile(illegal_list);
     }
   } catch (const orv::IoError& e) {
-    std::fprintf(stderr, "orvantor: %s\n", e.what());
+    orv::platform::WriteText(stderr, std::string("orvantor: ") + e.what() + "\n");
     return kExitUnchanged;
   }
   if (!o.delete_npcs) o.shrink_pets = false;
@@ -54,13 +55,13 @@ int RunConvert(orv::cli::ConvertOptions& o, const std::string& move_list,
   // longer change them: the summary first, flushed, then the power-off.
   int status = kExitSaved;
   if (!result.after_save_error.empty()) {
-    std::fprintf(stderr, "orvantor: the files are saved, but %s\n", result.after_save_error.c_str());
+    orv::platform::WriteText(stderr,
+                             "orvantor: the files are saved, but " + result.after_save_error + "\n");
     status = kExitSavedButIncomplete;
   }
   const std::string text = json ? orv::cli::SummaryJson(result.summary, o.char_file, o.world_file)
                                 : orv::cli::SummaryText(result.summary, o.char_file, o.world_file);
-  std::fputs(text.c_str(), stdout);
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+  if (!orv::platform::WriteText(stdout, text)) {
     std::fprintf(stderr, "orvantor: the files are saved, but the summary could not be written\n");
     status = kExitSavedButIncomplete;
   }
@@ -87,6 +88,9 @@ int Main(int argc, char** argv) {
                "file that VANTOR expects, cleaning the world on the way.",
                "orvantor"};
   app.set_version_flag("--version", kVersion);
+  // Options begin with "-" everywhere: on Windows "/" would take a path
+  // such as "/saves/world.scp" for an option.
+  app.allow_windows_style_options(false);
   app.footer(
       "Exit status: 0 both files saved; 1 failed, both targets unchanged; 2 usage error, nothing "
       "done; 3 both files saved, but what came after failed (the summary could not be written, "
@@ -149,7 +153,7 @@ int Main(int argc, char** argv) {
   try {
     return RunConvert(o, move_list, illegal_list, json, run_options);
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "orvantor: %s\n", e.what());
+    orv::platform::WriteText(stderr, std::string("orvantor: ") + e.what() + "\n");
     return kExitUnchanged;
   }
 }

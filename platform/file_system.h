@@ -3,9 +3,17 @@
 
 // The file services that the engine and the window need: whole-file input,
 // atomic whole-file output, the all-or-nothing commit of several files and
-// a few queries. POSIX implementation in file_system_posix.cpp. Every
-// failure throws IoError with a message that names the file (quoted, see
-// quoted.h) and says what went wrong.
+// a few queries. Names are UTF-8 on every system. The commit is shared
+// (file_system.cpp); the system's side is in file_system_posix.cpp and
+// file_system_win.cpp. Every failure throws IoError with a message that
+// names the file (quoted, see quoted.h) and says what went wrong.
+//
+// On Windows the POSIX rules hold as far as Windows has them: a device
+// name (NUL, CON, COM1 ...) is refused like a device; "read-only" is the
+// file's read-only attribute; the attributes and the access rules of a
+// replaced file pass to the new one; folders have no sticky bit and files
+// no immutable flag, so those checks fall away; a folder's entries cannot
+// be synced apart from the files (MoveFileEx writes the rename through).
 
 #include <cstddef>
 #include <cstdint>
@@ -82,7 +90,7 @@ class AtomicFileWriter {
   std::string target_;
   std::string file_;
   std::string temp_;
-  int fd_ = -1;
+  std::intptr_t handle_ = -1;  // a descriptor, or a Windows HANDLE
   bool committed_ = false;
 };
 
@@ -124,7 +132,7 @@ class FolderLock {
 
  private:
   std::string folder_;
-  int fd_ = -1;
+  std::intptr_t handle_ = -1;  // a descriptor, or a Windows HANDLE
   std::uint64_t device_ = 0, inode_ = 0;
 };
 

@@ -21,6 +21,7 @@
 #include <string>
 
 #include "engine/errors.h"
+#include "platform/file_system_parts.h"
 #include "platform/interrupts.h"
 #include "platform/quoted.h"
 #include "platform/source_fault.h"
@@ -130,11 +131,6 @@ std::string ReadAll(int fd, const std::string& path) {
   return bytes;
 }
 
-std::atomic<unsigned> temp_counter{0};
-
-constexpr std::string_view kTempMark = ".orvantor-";
-constexpr std::string_view kTempEnd = ".tmp";
-
 std::string BaseName(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -149,13 +145,8 @@ long NameMax(const std::string& folder) {
 // A fresh temporary name ".NAME.orvantor-PID-N.tmp" beside `file`.
 std::string NextTemporaryName(const std::string& file) {
   const std::string dir = FolderOf(file);
-  std::string base = BaseName(file);
-  // Room for the dot and the mark within the folder's limit on names.
-  const long room = NameMax(dir) - 40;
-  if (room > 0 && base.size() > static_cast<std::size_t>(room)) base.resize(static_cast<std::size_t>(room));
-  return (file.find('/') == std::string::npos ? std::string() : dir + "/") + "." + base +
-         std::string(kTempMark) + std::to_string(::getpid()) + "-" +
-         std::to_string(temp_counter++) + std::string(kTempEnd);
+  return (file.find('/') == std::string::npos ? std::string() : dir + "/") +
+         TemporaryName(BaseName(file), NameMax(dir), static_cast<unsigned long>(::getpid()));
 }
 
 // Makes `temp` a new name beside `file` with `make` (which answers -1 and
@@ -188,14 +179,6 @@ int CreateTemporary(const std::string& file, std::string& temp) {
   });
 }
 
-void ForgetAndRemove(std::string& temp) {
-  if (temp.empty()) return;
-  InterruptHold hold;
-  ::unlink(temp.c_str());
-  ForgetTemporaryFile(temp.c_str());
-  temp.clear();
-}
-
 // Copies the bytes, mode, owner and group of `from` into the new file `to`.
 int CopyInto(const std::string& from, int to) {
   Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
@@ -221,9 +204,29 @@ int CopyInto(const std::string& from, int to) {
   }
 }
 
-// Keeps the old content of `file` under a temporary name, to put it back
-// should a later rename of the same commit fail: a hard link where the
-// file system allows one (no copy, and owner and mode stay), else a copy.
+}  // namespace
+
+bool NameExists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string RenameOver(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0 ? std::string() : std::strerror(errno);
+}
+
+std::string RemoveFile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0 ? std::string() : std::strerror(errno);
+}
+
+void ForgetAndRemove(std::string& temp) {
+  if (temp.empty()) return;
+  InterruptHold hold;
+  ::unlink(temp.c_str());
+  ForgetTemporaryFile(temp.c_str());
+  temp.clear();
+}
+
 void KeepOld(const std::string& file, std::string& kept) {
   constexpr const char* kWhat = "cannot keep the old file, to put it back should the other fail,";
   int link_error = 0;
@@ -242,8 +245,6 @@ void KeepOld(const std::string& file, std::string& kept) {
   }
 }
 
-// Flushes the folder's entries (the renames) to the disk. Returns an error
-// text, or an empty one; a file system that cannot sync folders passes.
 std::string SyncFolder(const std::string& folder) {
   Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.get() < 0) return "cannot sync the folder " + Quoted(folder) + ": " + std::strerror(errno);
@@ -251,27 +252,6 @@ std::string SyncFolder(const std::string& folder) {
     return "cannot sync the folder " + Quoted(folder) + " to the disk: " + std::strerror(errno);
   return {};
 }
-
-// Whether a temporary name of ours, ".NAME.orvantor-PID-N.tmp": then its PID.
-bool TemporaryOwner(std::string_view name, long& pid) {
-  if (name.size() < 2 || name[0] != '.' || name.size() < kTempEnd.size() ||
-      name.substr(name.size() - kTempEnd.size()) != kTempEnd)
-    return false;
-  name.remove_suffix(kTempEnd.size());
-  const std::size_t mark = name.rfind(kTempMark);
-  if (mark == std::string_view::npos || mark == 0) return false;
-  std::string_view numbers = name.substr(mark + kTempMark.size());
-  const std::size_t dash = numbers.find('-');
-  if (dash == std::string_view::npos || dash == 0 || dash + 1 == numbers.size()) return false;
-  const auto digits = [](std::string_view s) {
-    return s.size() <= 10 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-  };
-  if (!digits(numbers.substr(0, dash)) || !digits(numbers.substr(dash + 1))) return false;
-  pid = std::strtol(std::string(numbers.substr(0, dash)).c_str(), nullptr, 10);
-  return pid > 0;
-}
-
-}  // namespace
 
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -372,25 +352,25 @@ AtomicFileWriter::AtomicFileWriter(const std::string& target)
   const bool replacing = ::stat(file_.c_str(), &st) == 0;
   if (replacing && S_ISDIR(st.st_mode)) Fail("cannot write", target, EISDIR);
   if (BaseName(file_).empty()) Fail("cannot write", target, EISDIR);
-  fd_ = CreateTemporary(file_, temp_);
+  handle_ = CreateTemporary(file_, temp_);
   if (replacing) {
     // The new file takes the old one's owner and group (root replacing a
     // server account's files must leave them usable by that account) where
     // we may give them, else at least the group; then its permissions: a
     // character file kept private must not become readable by everyone.
-    if (::fchown(fd_, st.st_uid, st.st_gid) != 0 && ::fchown(fd_, static_cast<uid_t>(-1), st.st_gid) != 0) {
+    if (::fchown(handle_, st.st_uid, st.st_gid) != 0 && ::fchown(handle_, static_cast<uid_t>(-1), st.st_gid) != 0) {
       // Ours, then, as any file we make.
     }
-    ::fchmod(fd_, st.st_mode & 07777);
+    ::fchmod(handle_, st.st_mode & 07777);
   }
 }
 
 AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 
 void AtomicFileWriter::Write(const char* data, std::size_t size) {
-  if (fd_ < 0) throw IoError("cannot write " + Quoted(target_) + ": file already closed");
+  if (handle_ < 0) throw IoError("cannot write " + Quoted(target_) + ": file already closed");
   while (size > 0) {
-    ssize_t n = ::write(fd_, data, size < (1u << 30) ? size : (1u << 30));
+    ssize_t n = ::write(handle_, data, size < (1u << 30) ? size : (1u << 30));
     if (n < 0) {
       if (errno == EINTR) continue;
       Fail("cannot write", target_, errno);
@@ -401,9 +381,9 @@ void AtomicFileWriter::Write(const char* data, std::size_t size) {
 }
 
 void AtomicFileWriter::Finish(bool sync) {
-  if (fd_ < 0) return;
-  const int fd = fd_;
-  fd_ = -1;
+  if (handle_ < 0) return;
+  const int fd = handle_;
+  handle_ = -1;
   if (sync && ::fsync(fd) != 0 && errno != EINVAL) {
     const int err = errno;
     ::close(fd);
@@ -412,90 +392,12 @@ void AtomicFileWriter::Finish(bool sync) {
   if (::close(fd) != 0) Fail("cannot write", target_, errno);
 }
 
-void AtomicFileWriter::Commit(bool sync) {
-  AtomicFileWriter* self = this;
-  CommitTogether(std::span<AtomicFileWriter* const>(&self, 1), sync);
-}
-
 void AtomicFileWriter::Discard() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
+  if (handle_ >= 0) {
+    ::close(handle_);
+    handle_ = -1;
   }
   if (!committed_) ForgetAndRemove(temp_);
-}
-
-std::string CommitTogether(std::span<AtomicFileWriter* const> files, bool sync) {
-  for (AtomicFileWriter* f : files) f->Finish(sync);
-  for (AtomicFileWriter* f : files) {
-    if (f->committed_ || f->temp_.empty())
-      throw IoError("cannot write " + Quoted(f->target_) + ": the file is already saved or given up");
-  }
-  // The old content of every target but the last, to put back should a
-  // later rename fail. Made before the hold: an interrupt meanwhile only
-  // removes them with the other temporary files.
-  std::vector<std::string> kept(files.size());
-  std::vector<bool> existed(files.size());
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    struct stat st;
-    existed[i] = ::lstat(files[i]->file_.c_str(), &st) == 0;
-    if (existed[i] && i + 1 < files.size()) KeepOld(files[i]->file_, kept[i]);
-  }
-  {
-    InterruptHold hold;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-      AtomicFileWriter& f = *files[i];
-      if (::rename(f.temp_.c_str(), f.file_.c_str()) == 0) {
-        ForgetTemporaryFile(f.temp_.c_str());
-        f.committed_ = true;
-        continue;
-      }
-      std::string failure =
-          "cannot replace " + Quoted(f.target_) + ": " + std::strerror(errno);
-      // Put back, last first, what this commit replaced.
-      std::string put_back;
-      for (std::size_t j = i; j-- > 0;) {
-        AtomicFileWriter& done = *files[j];
-        const bool back = existed[j] ? ::rename(kept[j].c_str(), done.file_.c_str()) == 0
-                                     : ::unlink(done.file_.c_str()) == 0;
-        if (!back) {
-          const std::string why = std::strerror(errno);
-          // The old content stays where it is kept: forget it, keep it.
-          for (std::string& k : kept) {
-            if (!k.empty()) ForgetTemporaryFile(k.c_str());
-          }
-          throw HalfSaved(failure + "; and " + Quoted(done.target_) +
-                          ", already replaced, could not be put back (" + why + "): it is new" +
-                          (existed[j] ? ", its old content is kept as " + Quoted(kept[j]) : "") +
-                          ", while " + Quoted(f.target_) + " is as it was");
-        }
-        ForgetTemporaryFile(kept[j].c_str());
-        kept[j].clear();
-        put_back += (put_back.empty() ? "" : ", ") + Quoted(done.target_);
-      }
-      for (std::string& k : kept) ForgetAndRemove(k);
-      if (!put_back.empty()) failure += "; " + put_back + " was put back as it was";
-      throw IoError(failure);
-    }
-    for (std::string& k : kept) {
-      if (k.empty()) continue;
-      ::unlink(k.c_str());
-      ForgetTemporaryFile(k.c_str());
-    }
-    if (CurrentRunPhase() == RunPhase::kWorking) SetRunPhase(RunPhase::kSaved);
-  }
-  if (!sync) return {};
-  std::vector<std::string> folders;
-  for (AtomicFileWriter* f : files) {
-    const std::string folder = FolderOf(f->file_);
-    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
-  }
-  std::string problems;
-  for (const std::string& folder : folders) {
-    const std::string problem = SyncFolder(folder);
-    if (!problem.empty()) problems += (problems.empty() ? "" : "; ") + problem;
-  }
-  return problems;
 }
 
 std::vector<std::string> RemoveStaleTemporaryFiles(const std::string& folder) {
@@ -504,8 +406,8 @@ std::vector<std::string> RemoveStaleTemporaryFiles(const std::string& folder) {
   if (dir == nullptr) return removed;
   const std::string prefix = folder == "/" ? "/" : folder + "/";
   while (const dirent* entry = ::readdir(dir)) {
-    long pid = 0;
-    if (!TemporaryOwner(entry->d_name, pid) || pid == ::getpid()) continue;
+    unsigned long pid = 0;
+    if (!TemporaryOwner(entry->d_name, pid) || pid == static_cast<unsigned long>(::getpid())) continue;
     // A process that still runs (or that we may not even ask about) may
     // still be writing it.
     if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
@@ -520,22 +422,22 @@ std::vector<std::string> RemoveStaleTemporaryFiles(const std::string& folder) {
 }
 
 FolderLock::FolderLock(const std::string& folder) : folder_(folder) {
-  fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd_ < 0) Fail("cannot lock the folder", folder, errno);
+  handle_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (handle_ < 0) Fail("cannot lock the folder", folder, errno);
   struct stat st;
-  if (::fstat(fd_, &st) == 0) {
+  if (::fstat(handle_, &st) == 0) {
     device_ = st.st_dev;
     inode_ = st.st_ino;
   }
 }
 
 FolderLock::~FolderLock() {
-  if (fd_ >= 0) ::close(fd_);  // releases the lock
+  if (handle_ >= 0) ::close(handle_);  // releases the lock
 }
 
 bool FolderLock::TryLock() {
   for (;;) {
-    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
+    if (::flock(handle_, LOCK_EX | LOCK_NB) == 0) return true;
     if (errno == EWOULDBLOCK) return false;
     if (errno != EINTR) Fail("cannot lock the folder", folder_, errno);
   }
@@ -543,7 +445,7 @@ bool FolderLock::TryLock() {
 
 void FolderLock::Lock() {
   for (;;) {
-    if (::flock(fd_, LOCK_EX) == 0) return;
+    if (::flock(handle_, LOCK_EX) == 0) return;
     if (errno != EINTR) Fail("cannot lock the folder", folder_, errno);
   }
 }

@@ -6,8 +6,10 @@
 // is interrupted must leave no temporary file behind and both targets as
 // they were; one that is interrupted after both files are replaced must
 // say so. The handler reads only what this module keeps in fixed slots of
-// atomics, so it needs no lock and no allocation. POSIX implementation in
-// interrupts_posix.cpp.
+// atomics, so it needs no lock and no allocation. On Windows the
+// interrupts are the console's: Ctrl+C, Ctrl+Break, closing the console
+// window, logging off and shutting down. The system's side is in
+// interrupts_posix.cpp and interrupts_win.cpp.
 
 namespace orv::platform {
 
@@ -16,15 +18,16 @@ enum class RunPhase {
   kIdle,     // no run: the signal does what it did before the handlers
   kWorking,  // temporary files may exist: they are removed, one line says
              // the targets are unchanged, and the process ends by the same
-             // signal (a shell reports 128 + its number)
+             // signal (a shell reports 128 + its number; on Windows, the
+             // status of a program ended by Ctrl+C)
   kSaved,    // both targets are replaced: one line says so, and the process
              // exits with the status given to InstallInterruptHandlers
 };
 
 // Installs the handlers, once for the process; later calls only change
-// `saved_status`. Also ignores SIGPIPE (a closed output is an error to
-// report, not a silent death) and SIGXFSZ (a file grown past its limit is
-// a write error, cleaned up after).
+// `saved_status`. On POSIX also ignores SIGPIPE (a closed output is an
+// error to report, not a silent death) and SIGXFSZ (a file grown past its
+// limit is a write error, cleaned up after).
 void InstallInterruptHandlers(int saved_status);
 
 void SetRunPhase(RunPhase phase);
