@@ -12,6 +12,11 @@ fi
 if [[ "${ORVANTOR_WITH_FUZZ:-OFF}" == "ON" ]]; then
   packages+=(clang-14 libclang-rt-14-dev)
 fi
+# The Windows build (make windows): the MinGW-w64 cross compiler, GoogleTest's
+# sources to build it with, and Wine to run the tests and orvantor.exe.
+if [[ "${ORVANTOR_WITH_WINDOWS:-OFF}" == "ON" ]]; then
+  packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
