@@ -3,7 +3,6 @@
 // leaves behind.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -120,6 +119,7 @@ TEST(Run, LocksTheWindowFirstAndUnlocksItLastAsTheSwitchesSay) {
 }
 
 TEST(Run, AMissingSourceShowsTheMessageAndChangesNothing) {
+  if (UnderWine()) GTEST_SKIP() << "Wine keeps a file removed while it is mapped until it is unmapped";
   FileRun run(kSave);
   ASSERT_EQ(run.Run().status, RunStatus::kCompleted);
   const std::string chars = run.Chars(), world = run.WorldFile();
@@ -201,6 +201,7 @@ TEST(Run, ATargetThatIsAFolderFailsBeforeTheOtherIsReplaced) {
   EXPECT_EQ(run.dir.Names(), (Lines{"out-chars.scp", "out-world.scp", "world.scp"}));
 }
 
+#ifndef _WIN32  // mode bits; Windows keeps attributes and access rules (platform_win_test)
 TEST(Run, AReplacedTargetKeepsItsPermissions) {
   FileRun run(kSave);
   WriteFile(run.host.char_file, "old chars");
@@ -210,6 +211,7 @@ TEST(Run, AReplacedTargetKeepsItsPermissions) {
   EXPECT_EQ(fs::status(run.host.char_file).permissions(), fs::perms::owner_read | fs::perms::owner_write)
       << "a private character file must not become readable by others";
 }
+#endif
 
 TEST(Run, ACancelledRunLeavesTheTargetsAlone) {
   FileRun run(kSave);
@@ -225,7 +227,7 @@ TEST(Run, ACancelledRunLeavesTheTargetsAlone) {
 TEST(Run, TargetsThatAreTheSourceOrEachOtherAreRefusedBeforeAnything) {
   FileRun run(kSave);
   const std::string link = run.dir.File("hard-link.scp");
-  ASSERT_EQ(::link(run.host.source.c_str(), link.c_str()), 0);
+  std::filesystem::create_hard_link(run.host.source, link);
   const std::string out = run.dir.File("out.scp");
   struct Case { std::string world, chars; };
   for (const Case& c : {Case{run.host.source, out}, Case{out, link},

@@ -1,11 +1,14 @@
 #include "tests/test_util.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "engine/analyse.h"
@@ -36,33 +39,58 @@ std::vector<std::string> SplitCrlf(std::string_view bytes) {
   return lines;
 }
 
+std::filesystem::path PathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Of(const std::filesystem::path& path) {
+  const std::u8string name = path.generic_u8string();
+  return std::string(name.begin(), name.end());
+}
+
+bool UnderWine() {
+#ifdef _WIN32
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+  return false;
+#endif
+}
+
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathOf(path), std::ios::binary);
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();
 }
 
 void WriteFile(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "orvantor-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot make a temporary folder";
-  path_ = pattern;
+  // A name no other process can take before us: create_directory fails on
+  // one that exists.
+  std::random_device random;
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    const std::filesystem::path dir = base / ("orvantor-test-" + std::to_string(random()));
+    std::error_code ec;
+    if (std::filesystem::create_directory(dir, ec)) path_ = Utf8Of(dir);
+  }
+  if (path_.empty()) ADD_FAILURE() << "cannot make a temporary folder";
 }
 
 TempDir::~TempDir() {
   std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
+  std::filesystem::remove_all(PathOf(path_), ec);
 }
 
 std::vector<std::string> TempDir::Names() const {
   std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(path_))
-    names.push_back(e.path().filename().string());
+  for (const auto& e : std::filesystem::directory_iterator(PathOf(path_)))
+    names.push_back(Utf8Of(e.path().filename()));
   std::sort(names.begin(), names.end());
   return names;
 }

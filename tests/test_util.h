@@ -4,6 +4,7 @@
 // Helpers shared by the tests: world saves written as line lists, temporary
 // folders, and driving the analysis and the writers in memory.
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,15 @@ std::string Crlf(const std::vector<std::string>& lines);
 // The lines of a written file; fails the test when a line is not ended by
 // CR LF.
 std::vector<std::string> SplitCrlf(std::string_view bytes);
+
+// A UTF-8 name as a path of the system, and back (the same bytes on POSIX;
+// on Windows UTF-16, whatever the ANSI code page).
+std::filesystem::path PathOf(const std::string& utf8);
+std::string Utf8Of(const std::filesystem::path& path);
+
+// Whether the tests run under Wine, whose file system differs from
+// Windows' in a few points.
+bool UnderWine();
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, std::string_view bytes);
