@@ -17,6 +17,12 @@ void TouchBulk(void* memory, std::size_t bytes) noexcept;
 // Returns memory from AllocateBulk of the same size to the system.
 void FreeBulk(void* memory, std::size_t bytes) noexcept;
 
+// The system's side, for the blocks too large for the heap
+// (bulk_memory_posix.cpp, bulk_memory_win.cpp): zeroed pages of at least
+// `bytes`, and their return. MapBulkPages throws std::bad_alloc.
+void* MapBulkPages(std::size_t bytes);
+void UnmapBulkPages(void* memory, std::size_t bytes) noexcept;
+
 }  // namespace orv::platform
 
 #endif  // ORVANTOR_PLATFORM_BULK_MEMORY_H_

@@ -1,10 +1,11 @@
+// The POSIX side of bulk_memory.h: anonymous mappings on huge-page
+// boundaries, with transparent huge pages asked for.
+
 #include "platform/bulk_memory.h"
 
 #include <sys/mman.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <new>
 
 namespace orv::platform {
@@ -12,20 +13,11 @@ namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
-// Small blocks are not worth a mapping of their own.
-constexpr std::size_t kMapFrom = std::size_t{256} << 10;
-
 std::size_t RoundUp(std::size_t n, std::size_t to) { return (n + to - 1) / to * to; }
 
 }  // namespace
 
-void* AllocateBulk(std::size_t bytes) {
-  if (bytes == 0) bytes = 1;
-  if (bytes < kMapFrom) {
-    void* p = std::calloc(1, bytes);
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-  }
+void* MapBulkPages(std::size_t bytes) {
   const std::size_t size = RoundUp(bytes, kHugePage);
   // Map one huge page more than needed and trim, so that the block starts on
   // a huge-page boundary.
@@ -44,13 +36,7 @@ void* AllocateBulk(std::size_t bytes) {
   return block;
 }
 
-void FreeBulk(void* memory, std::size_t bytes) noexcept {
-  if (memory == nullptr) return;
-  if (bytes == 0) bytes = 1;
-  if (bytes < kMapFrom) {
-    std::free(memory);
-    return;
-  }
+void UnmapBulkPages(void* memory, std::size_t bytes) noexcept {
   ::munmap(memory, RoundUp(bytes, kHugePage));
 }
 

@@ -6,10 +6,57 @@
 // The system's side is in file_system_posix.cpp and file_system_win.cpp;
 // each takes and gives names in UTF-8.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "platform/file_system.h"
+#include "platform/source_fault.h"
 
 namespace orv::platform {
+
+// Lets a mapping of a whole file go.
+void UnmapFile(const void* base, std::size_t size);
+
+// The bytes of a whole file, mapped (and watched while they live: a read
+// fault under them ends the run cleanly, see source_fault.h) or held in
+// memory. `Identity` is the system's record of the file as it was read;
+// CheckUnchanged calls the system's CheckIdentity(identity, path).
+template <class Identity>
+class MappedBytes final : public FileBytes {
+ public:
+  MappedBytes(const void* base, std::size_t size, const std::string& path, const Identity& id)
+      : base_(base), size_(size), path_(path), id_(id) {
+    WatchMapping(base_, size_, path);
+  }
+  ~MappedBytes() override {
+    ForgetMapping(base_);
+    UnmapFile(base_, size_);
+  }
+  std::string_view Bytes() const override { return {static_cast<const char*>(base_), size_}; }
+  void CheckUnchanged() const override { CheckIdentity(id_, path_); }
+
+ private:
+  const void* base_;
+  std::size_t size_;
+  std::string path_;
+  Identity id_;
+};
+
+template <class Identity>
+class OwnedBytes final : public FileBytes {
+ public:
+  OwnedBytes(std::string bytes, const std::string& path, const Identity& id)
+      : bytes_(std::move(bytes)), path_(path), id_(id) {}
+  std::string_view Bytes() const override { return bytes_; }
+  void CheckUnchanged() const override { CheckIdentity(id_, path_); }
+
+ private:
+  std::string bytes_;
+  std::string path_;
+  Identity id_;
+};
 
 // Whether anything exists under this name (a dangling link too).
 bool NameExists(const std::string& path);

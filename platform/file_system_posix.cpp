@@ -24,7 +24,6 @@
 #include "platform/file_system_parts.h"
 #include "platform/interrupts.h"
 #include "platform/quoted.h"
-#include "platform/source_fault.h"
 
 namespace orv::platform {
 namespace {
@@ -80,41 +79,6 @@ void CheckIdentity(const Identity& read, const std::string& path) {
                   "once it is written");
   }
 }
-
-// The mapping is watched while it lives: a save cut short by another
-// program under it ends the run cleanly (see source_fault.h).
-class MappedBytes final : public FileBytes {
- public:
-  MappedBytes(void* base, std::size_t size, const std::string& path, const Identity& id)
-      : base_(base), size_(size), path_(path), id_(id) {
-    WatchMapping(base_, size_, path);
-  }
-  ~MappedBytes() override {
-    ForgetMapping(base_);
-    ::munmap(base_, size_);
-  }
-  std::string_view Bytes() const override { return {static_cast<const char*>(base_), size_}; }
-  void CheckUnchanged() const override { CheckIdentity(id_, path_); }
-
- private:
-  void* base_;
-  std::size_t size_;
-  std::string path_;
-  Identity id_;
-};
-
-class OwnedBytes final : public FileBytes {
- public:
-  OwnedBytes(std::string bytes, const std::string& path, const Identity& id)
-      : bytes_(std::move(bytes)), path_(path), id_(id) {}
-  std::string_view Bytes() const override { return bytes_; }
-  void CheckUnchanged() const override { CheckIdentity(id_, path_); }
-
- private:
-  std::string bytes_;
-  std::string path_;
-  Identity id_;
-};
 
 std::string ReadAll(int fd, const std::string& path) {
   std::string bytes;
@@ -206,6 +170,8 @@ int CopyInto(const std::string& from, int to) {
 
 }  // namespace
 
+void UnmapFile(const void* base, std::size_t size) { ::munmap(const_cast<void*>(base), size); }
+
 bool NameExists(const std::string& path) {
   struct stat st;
   return ::lstat(path.c_str(), &st) == 0;
@@ -268,16 +234,16 @@ std::unique_ptr<FileBytes> OpenWholeFile(const std::string& path) {
   if (S_ISDIR(st.st_mode)) Fail("cannot read", path, EISDIR);
   const Identity id = IdentityOf(st);
   if (!S_ISREG(st.st_mode) || st.st_size == 0)
-    return std::make_unique<OwnedBytes>(ReadAll(fd.get(), path), path, id);
+    return std::make_unique<OwnedBytes<Identity>>(ReadAll(fd.get(), path), path, id);
   const auto size = static_cast<std::size_t>(st.st_size);
   // A private read-only mapping: the whole save is in memory without a copy,
   // and the populate flag maps it in one go instead of a fault per page.
   void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
   if (base == MAP_FAILED) {
     if (errno == ENOMEM) Fail("not enough memory to load", path, errno);
-    return std::make_unique<OwnedBytes>(ReadAll(fd.get(), path), path, id);
+    return std::make_unique<OwnedBytes<Identity>>(ReadAll(fd.get(), path), path, id);
   }
-  return std::make_unique<MappedBytes>(base, size, path, id);
+  return std::make_unique<MappedBytes<Identity>>(base, size, path, id);
 }
 
 std::string ResolveTarget(const std::string& target) {

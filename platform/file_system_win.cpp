@@ -23,7 +23,6 @@
 #include "platform/file_system_parts.h"
 #include "platform/interrupts.h"
 #include "platform/quoted.h"
-#include "platform/source_fault.h"
 #include "platform/utf16_win.h"
 
 namespace orv::platform {
@@ -116,41 +115,6 @@ void CheckIdentity(const Identity& read, const std::string& path) {
                   "once it is written");
   }
 }
-
-// The mapping is watched while it lives: a read fault under it ends the
-// run cleanly (see source_fault.h).
-class MappedBytes final : public FileBytes {
- public:
-  MappedBytes(const void* base, std::size_t size, const std::string& path, const Identity& id)
-      : base_(base), size_(size), path_(path), id_(id) {
-    WatchMapping(base_, size_, path);
-  }
-  ~MappedBytes() override {
-    ForgetMapping(base_);
-    ::UnmapViewOfFile(base_);
-  }
-  std::string_view Bytes() const override { return {static_cast<const char*>(base_), size_}; }
-  void CheckUnchanged() const override { CheckIdentity(id_, path_); }
-
- private:
-  const void* base_;
-  std::size_t size_;
-  std::string path_;
-  Identity id_;
-};
-
-class OwnedBytes final : public FileBytes {
- public:
-  OwnedBytes(std::string bytes, const std::string& path, const Identity& id)
-      : bytes_(std::move(bytes)), path_(path), id_(id) {}
-  std::string_view Bytes() const override { return bytes_; }
-  void CheckUnchanged() const override { CheckIdentity(id_, path_); }
-
- private:
-  std::string bytes_;
-  std::string path_;
-  Identity id_;
-};
 
 std::string ReadAll(HANDLE h, const std::string& path) {
   std::string bytes;
@@ -270,6 +234,8 @@ std::string FinalName(HANDLE h) {
 
 }  // namespace
 
+void UnmapFile(const void* base, std::size_t) { ::UnmapViewOfFile(base); }
+
 bool NameExists(const std::string& path) { return AttributesOf(path) != kNoFile; }
 
 std::string RenameOver(const std::string& from, const std::string& to) {
@@ -345,7 +311,7 @@ std::unique_ptr<FileBytes> OpenWholeFile(const std::string& path) {
   const Identity id = IdentityOf(h.get());
   LARGE_INTEGER size{};
   if (!id.plain || !::GetFileSizeEx(h.get(), &size) || size.QuadPart == 0)
-    return std::make_unique<OwnedBytes>(ReadAll(h.get(), path), path, id);
+    return std::make_unique<OwnedBytes<Identity>>(ReadAll(h.get(), path), path, id);
   if (static_cast<unsigned long long>(size.QuadPart) > SIZE_MAX)
     Fail("not enough memory to load", path, ERROR_NOT_ENOUGH_MEMORY);
   // A read-only view of the whole save: in memory without a copy. The view
@@ -357,11 +323,11 @@ std::unique_ptr<FileBytes> OpenWholeFile(const std::string& path) {
     const DWORD error = ::GetLastError();
     if (error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_COMMITMENT_LIMIT)
       Fail("not enough memory to load", path, error);
-    return std::make_unique<OwnedBytes>(ReadAll(h.get(), path), path, id);
+    return std::make_unique<OwnedBytes<Identity>>(ReadAll(h.get(), path), path, id);
   }
   const auto bytes = static_cast<std::size_t>(size.QuadPart);
   Prefetch(base, bytes);
-  return std::make_unique<MappedBytes>(base, bytes, path, id);
+  return std::make_unique<MappedBytes<Identity>>(base, bytes, path, id);
 }
 
 std::string ResolveTarget(const std::string& target) {
