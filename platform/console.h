@@ -19,9 +19,8 @@ namespace orv::platform {
 // as it is.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 
-// Makes the console show UTF-8 and take escape codes where it can (Windows:
-// its output code page and its escape processing, both put back at exit).
-// Nothing elsewhere.
+// Makes the console show the UTF-8 that is written to it as bytes
+// (Windows: its output code page, put back at exit). Nothing elsewhere.
 void PrepareConsole();
 
 // Writes UTF-8 `text` to `stream` and flushes it: to a Windows console as
@@ -33,7 +32,7 @@ bool WriteText(std::FILE* stream, std::string_view text);
 bool IsTerminal(std::FILE* stream);
 
 // Whether the terminal of `stream` takes escape codes such as "erase the
-// line" (not a dumb terminal, not an old Windows console).
+// line" (not a dumb terminal, never assumed of a Windows console).
 bool TakesEscapeCodes(std::FILE* stream);
 
 }  // namespace orv::platform

@@ -15,19 +15,11 @@ HANDLE HandleOf(std::FILE* stream) {
   return reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream)));
 }
 
-// What PrepareConsole changed, to put back when the program ends: the
-// console belongs to the shell that started us.
+// The console's output code page before PrepareConsole, to put back when
+// the program ends: the console belongs to the shell that started us.
 UINT previous_code_page = 0;
-DWORD previous_modes[2];
-bool mode_changed[2];
-constexpr DWORD kOutputs[2] = {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
 
-void PutConsoleBack() {
-  if (previous_code_page != 0) ::SetConsoleOutputCP(previous_code_page);
-  for (int i = 0; i < 2; ++i) {
-    if (mode_changed[i]) ::SetConsoleMode(::GetStdHandle(kOutputs[i]), previous_modes[i]);
-  }
-}
+void PutCodePageBack() { ::SetConsoleOutputCP(previous_code_page); }
 
 }  // namespace
 
@@ -43,21 +35,11 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
 }
 
 void PrepareConsole() {
+  // For the bytes written straight to the console (an interrupt's line).
   const UINT code_page = ::GetConsoleOutputCP();
-  if (code_page != 0 && code_page != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8))
-    previous_code_page = code_page;
-  for (int i = 0; i < 2; ++i) {
-    const HANDLE h = ::GetStdHandle(kOutputs[i]);
-    DWORD mode = 0;
-    if (!::GetConsoleMode(h, &mode) || (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0) continue;
-    // Refused by consoles before Windows 10: the bar then erases itself
-    // with blanks.
-    if (::SetConsoleMode(h, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
-      previous_modes[i] = mode;
-      mode_changed[i] = true;
-    }
-  }
-  std::atexit(PutConsoleBack);
+  if (code_page == 0 || code_page == CP_UTF8 || !::SetConsoleOutputCP(CP_UTF8)) return;
+  previous_code_page = code_page;
+  std::atexit(PutCodePageBack);
 }
 
 bool WriteText(std::FILE* stream, std::string_view text) {
@@ -80,10 +62,8 @@ bool IsTerminal(std::FILE* stream) {
   return ::GetConsoleMode(HandleOf(stream), &mode) != 0;
 }
 
-bool TakesEscapeCodes(std::FILE* stream) {
-  DWORD mode = 0;
-  return ::GetConsoleMode(HandleOf(stream), &mode) != 0 &&
-         (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
-}
+// Consoles before Windows 10 show escape codes as text, and so does Wine's
+// even when it says it takes them; blanks erase a line on every one.
+bool TakesEscapeCodes(std::FILE*) { return false; }
 
 }  // namespace orv::platform

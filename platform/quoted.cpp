@@ -1,6 +1,17 @@
 #include "platform/quoted.h"
 
 namespace orv::platform {
+namespace {
+
+// On Windows the backslash separates the folders of every name and the file
+// systems take no control character: a name there reads best as it stands.
+#ifdef _WIN32
+constexpr bool kEscapeBackslash = false;
+#else
+constexpr bool kEscapeBackslash = true;
+#endif
+
+}  // namespace
 
 std::string Quoted(std::string_view name) {
   static constexpr char kHex[] = "0123456789abcdef";
@@ -11,7 +22,7 @@ std::string Quoted(std::string_view name) {
     const auto c = static_cast<unsigned char>(ch);
     switch (c) {
       case '\'': out += "\\'"; break;
-      case '\\': out += "\\\\"; break;
+      case '\\': out += kEscapeBackslash ? "\\\\" : "\\"; break;
       case '\n': out += "\\n"; break;
       case '\r': out += "\\r"; break;
       case '\t': out += "\\t"; break;

@@ -6,10 +6,12 @@
 // under the source.
 
 #include <windows.h>
+#include <winioctl.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -262,6 +264,31 @@ TEST(WindowsFiles, ASourceWrittenMeanwhileIsCaughtAndABigOneIsMapped) {
   } catch (const IoError& e) {
     EXPECT_NE(std::string(e.what()).find("changed while it was read"), std::string::npos) << e.what();
   }
+}
+
+TEST(WindowsFiles, ASaveOver4GiBIsMappedWhole) {
+  TempDir dir;
+  const std::string source = dir.File("huge.scp");
+  // Sparse where the file system allows: only the end is written.
+  const std::uint64_t size = (std::uint64_t{5} << 30) + 3;
+  {
+    const HANDLE h = ::CreateFileW(Utf16(source).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD unused = 0;
+    ::DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &unused, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size - 7);
+    ::SetFilePointerEx(h, end, nullptr, FILE_BEGIN);
+    DWORD written = 0;
+    ::WriteFile(h, "[EOF]\r\n", 7, &written, nullptr);
+    ::CloseHandle(h);
+  }
+  {
+    const auto bytes = platform::OpenWholeFile(source);
+    ASSERT_EQ(bytes->Bytes().size(), size);
+    EXPECT_EQ(bytes->Bytes().substr(size - 7), "[EOF]\r\n");
+  }
+  ::DeleteFileW(Utf16(source).c_str());
 }
 
 // Ctrl+C and Ctrl+Break go to every program of the console; this one, which
