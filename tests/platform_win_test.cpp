@@ -227,6 +227,24 @@ TEST(WindowsFiles, TwoRunsIntoTheSameFolderNeverOverlap) {
   ::CloseHandle(let_go);
 }
 
+TEST(WindowsFiles, ALinkedTargetIsWrittenWhereItLeadsAndTheLinkStays) {
+  FileRun run(kSave);
+  const std::string real = run.dir.File("real-chars.scp");
+  WriteFile(real, "old chars");
+  // Wine says yes and makes none.
+  if (!::CreateSymbolicLinkW(Utf16(run.host.char_file).c_str(), Utf16(real).c_str(),
+                             SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) ||
+      AttributesOf(run.host.char_file) == INVALID_FILE_ATTRIBUTES)
+    GTEST_SKIP() << "no symbolic links to be made here";
+  ASSERT_EQ(run.Run().status, RunStatus::kCompleted);
+  EXPECT_EQ(ReadFile(real).rfind("// ORVANTOR", 0), 0u);
+  EXPECT_NE(AttributesOf(run.host.char_file) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "the link stays";
+  // One that leads nowhere is refused before anything is written.
+  ::DeleteFileW(Utf16(real).c_str());
+  EXPECT_EQ(run.Run().status, RunStatus::kFailed);
+  EXPECT_FALSE(HasTemporaryFile(run.dir));
+}
+
 TEST(WindowsFiles, SameFileSeesLinksAndIgnoresCase) {
   TempDir dir;
   WriteFile(dir.File("save.scp"), kSave);
