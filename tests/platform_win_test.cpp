@@ -245,6 +245,18 @@ TEST(WindowsFiles, ALinkedTargetIsWrittenWhereItLeadsAndTheLinkStays) {
   EXPECT_FALSE(HasTemporaryFile(run.dir));
 }
 
+TEST(WindowsFiles, FreeSpaceAndTheReadOnlyAttributeAreTold) {
+  TempDir dir;
+  EXPECT_GT(platform::FreeBytes(dir.File("new.scp")), 0);
+  EXPECT_EQ(platform::FreeBytes(dir.File("missing\\new.scp")), -1);
+  WriteFile(dir.File("chars.scp"), "x");
+  EXPECT_FALSE(platform::IsReadOnly(dir.File("chars.scp")));
+  ::SetFileAttributesW(Utf16(dir.File("chars.scp")).c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(platform::IsReadOnly(dir.File("chars.scp")));
+  EXPECT_TRUE(platform::IsReadOnly(dir.File("missing.scp"))) << "what cannot be read counts as read-only";
+  ::SetFileAttributesW(Utf16(dir.File("chars.scp")).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST(WindowsFiles, SameFileSeesLinksAndIgnoresCase) {
   TempDir dir;
   WriteFile(dir.File("save.scp"), kSave);
