@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -321,9 +322,28 @@ TEST(WindowsFiles, ASaveOver4GiBIsMappedWhole) {
   ::DeleteFileW(Utf16(source).c_str());
 }
 
-// Ctrl+C and Ctrl+Break go to every program of the console; this one, which
-// runs the death tests, lets them pass.
-BOOL WINAPI IgnoreConsoleEvent(DWORD) { return TRUE; }
+// Ctrl+C and Ctrl+Break go to every program of the console, this one too,
+// which has its children send them: while this lives, they pass it by. Its
+// end waits until every event sent meanwhile has come (on a thread of the
+// system's), so that none comes after its handler is gone.
+class ConsoleEventsPassBy {
+ public:
+  ConsoleEventsPassBy() : expected_(seen.load()) { ::SetConsoleCtrlHandler(Count, TRUE); }
+  ~ConsoleEventsPassBy() {
+    for (int waited = 0; waited < 5000 && seen.load() < expected_; ++waited) ::Sleep(1);
+    ::SetConsoleCtrlHandler(Count, FALSE);
+  }
+  // One more event is sent to the console.
+  void Sent() { ++expected_; }
+
+ private:
+  static BOOL WINAPI Count(DWORD) {
+    ++seen;
+    return TRUE;
+  }
+  static inline std::atomic<int> seen{0};
+  int expected_;
+};
 
 bool HasConsole() {
   DWORD pid = 0;
@@ -348,25 +368,30 @@ TEST(WindowsInterruptsDeathTest, EachPhaseEndsAsItPromises) {
   if (!HasConsole()) GTEST_SKIP() << "no console to send events on (run on a terminal)";
   TempDir dir;
   const std::string target = dir.File("chars.scp");
-  ::SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
-  EXPECT_EXIT(InterruptedRun(target, platform::RunPhase::kWorking, CTRL_C_EVENT),
-              ::testing::ExitedWithCode(kInterrupted),
-              "interrupted by Ctrl\\+C; the targets are unchanged");
-  // Wine cannot make a Ctrl+Break; the same handler takes it.
-  if (!UnderWine()) {
-    EXPECT_EXIT(InterruptedRun(target, platform::RunPhase::kWorking, CTRL_BREAK_EVENT),
+  {
+    ConsoleEventsPassBy events;
+    events.Sent();
+    EXPECT_EXIT(InterruptedRun(target, platform::RunPhase::kWorking, CTRL_C_EVENT),
                 ::testing::ExitedWithCode(kInterrupted),
-                "interrupted by Ctrl\\+Break; the targets are unchanged");
+                "interrupted by Ctrl\\+C; the targets are unchanged");
+    // Wine cannot make a Ctrl+Break; the same handler takes it.
+    if (!UnderWine()) {
+      events.Sent();
+      EXPECT_EXIT(InterruptedRun(target, platform::RunPhase::kWorking, CTRL_BREAK_EVENT),
+                  ::testing::ExitedWithCode(kInterrupted),
+                  "interrupted by Ctrl\\+Break; the targets are unchanged");
+    }
+    events.Sent();
+    EXPECT_EXIT(InterruptedRun(target, platform::RunPhase::kSaved, CTRL_C_EVENT),
+                ::testing::ExitedWithCode(3), "interrupted by Ctrl\\+C after both files were saved");
+    // Outside a run the event does what it does to any program. (Wine ends
+    // such a program differently, and a death test's child not at all.)
+    if (!UnderWine()) {
+      events.Sent();
+      EXPECT_EXIT(InterruptedRun(target, platform::RunPhase::kIdle, CTRL_C_EVENT),
+                  ::testing::ExitedWithCode(kInterrupted), "");
+    }
   }
-  EXPECT_EXIT(InterruptedRun(target, platform::RunPhase::kSaved, CTRL_C_EVENT),
-              ::testing::ExitedWithCode(3), "interrupted by Ctrl\\+C after both files were saved");
-  // Outside a run the event does what it does to any program. (Wine ends
-  // such a program differently, and a death test's child not at all.)
-  if (!UnderWine()) {
-    EXPECT_EXIT(InterruptedRun(target, platform::RunPhase::kIdle, CTRL_C_EVENT),
-                ::testing::ExitedWithCode(kInterrupted), "");
-  }
-  ::SetConsoleCtrlHandler(IgnoreConsoleEvent, FALSE);
   EXPECT_EQ(dir.Names(), Names{}) << "the temporary files of the runs in progress are removed";
 }
 
@@ -379,14 +404,16 @@ TEST(WindowsInterruptsDeathTest, CtrlCRemovesTheTemporaryFilesOfTheCommandLine) 
     save += "[WORLDITEM 0e75]\r\nSERIAL=" + std::to_string(i) + "\r\nCOLOR=0481\r\n";
   WriteFile(run.host.source, save + "[EOF]\r\n");
   WriteFile(run.host.char_file, "old chars");
-  ::SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
-  PROCESS_INFORMATION cli = StartCli({"convert", run.host.source, "--world-file", run.host.world_file,
-                                      "--char-file", run.host.char_file, "-q"});
-  while (!HasTemporaryFile(run.dir) && ::WaitForSingleObject(cli.hProcess, 1) == WAIT_TIMEOUT) {
+  {
+    ConsoleEventsPassBy events;
+    PROCESS_INFORMATION cli = StartCli({"convert", run.host.source, "--world-file",
+                                        run.host.world_file, "--char-file", run.host.char_file, "-q"});
+    while (!HasTemporaryFile(run.dir) && ::WaitForSingleObject(cli.hProcess, 1) == WAIT_TIMEOUT) {
+    }
+    events.Sent();
+    ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    EXPECT_EQ(WaitForExit(cli), 0xC000013Au);
   }
-  ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
-  EXPECT_EQ(WaitForExit(cli), 0xC000013Au);
-  ::SetConsoleCtrlHandler(IgnoreConsoleEvent, FALSE);
   EXPECT_EQ(run.Chars(), "old chars");
   EXPECT_EQ(run.dir.Names(), (Names{"out-chars.scp", "world.scp"}));
 }

@@ -42,7 +42,9 @@ echo "== windows: tests under Wine"
 # Started on a terminal of their own (script), the tests get a console from
 # Wine to send Ctrl+C on; their output goes to a file all the same.
 log=$work/tests.log
-if ! script -qec "wine '$tests' --gtest_color=no >'$log' 2>&1" /dev/null </dev/null >/dev/null; then
+# A program that ends before its summary has failed too.
+if ! script -qec "wine '$tests' --gtest_color=no >'$log' 2>&1" /dev/null </dev/null >/dev/null ||
+  ! grep -q '^\[  PASSED  \]' "$log" || grep -q '^\[  FAILED  \]' "$log"; then
   cat "$log"
   echo "the tests of orvantor.exe failed under Wine" >&2
   exit 1
