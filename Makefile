@@ -4,20 +4,28 @@
 #   make fuzz  fuzzes each fuzz target for FUZZ_SECONDS (600) seconds
 #   make windows  cross-builds build-windows/bin/orvantor.exe and its tests
 # Set WITH_QT=OFF for a build without the window (headless servers).
+#   make package  builds the Debian packages into build/packages/
 
 WITH_QT ?= ON
 PRESET ?= default
 BUILD := build
 
-.PHONY: setup configure build run test bench fuzz windows clean
+# What the build folder was configured with; when a call asks for something
+# else (WITH_QT=OFF after ON, another preset), it is configured afresh, so
+# the cached value of an earlier call never wins.
+CONFIG := preset=$(PRESET) with-qt=$(WITH_QT)
+CONFIG_STAMP := $(BUILD)/.make-config
+
+.PHONY: setup configure build run test bench fuzz windows package clean
 
 setup:
 	@ORVANTOR_WITH_QT=$(WITH_QT) tools/setup-debian.sh
 
-$(BUILD)/build.ninja: | setup
-	@cmake --preset $(PRESET) -DORVANTOR_WITH_QT=$(WITH_QT) >/dev/null
-
-configure: setup $(BUILD)/build.ninja
+configure: setup
+	@if [ ! -f $(BUILD)/build.ninja ] || [ "$$(cat $(CONFIG_STAMP) 2>/dev/null)" != "$(CONFIG)" ]; then \
+	  cmake --preset $(PRESET) --fresh -DORVANTOR_WITH_QT=$(WITH_QT) >/dev/null && \
+	  echo "$(CONFIG)" > $(CONFIG_STAMP); \
+	fi
 
 build: configure
 	@cmake --build $(BUILD)
@@ -44,6 +52,12 @@ windows:
 	@ORVANTOR_WITH_QT=OFF ORVANTOR_WITH_WINDOWS=ON tools/setup-debian.sh
 	@test -f build-windows/build.ninja || cmake --preset windows >/dev/null
 	@cmake --build build-windows
+
+package: build
+	@ORVANTOR_WITH_QT=$(WITH_QT) ORVANTOR_PACKAGING=ON tools/setup-debian.sh
+	@rm -rf $(BUILD)/packages
+	@cmake --build $(BUILD) --target package
+	@ls $(BUILD)/packages/*.deb
 
 clean:
 	@rm -rf $(BUILD) out
