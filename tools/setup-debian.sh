@@ -17,6 +17,15 @@ fi
 if [[ "${ORVANTOR_WITH_WINDOWS:-OFF}" == "ON" ]]; then
   packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64)
 fi
+# `make package`: dpkg-shlibdeps finds the packages' library dependencies,
+# and CPack asks `file` which installed files are programs.
+if [[ "${ORVANTOR_PACKAGING:-OFF}" == "ON" ]]; then
+  packages+=(dpkg-dev file)
+fi
+# CI's checks of the built packages, installed as a user would.
+if [[ "${ORVANTOR_PACKAGE_CHECKS:-OFF}" == "ON" ]]; then
+  packages+=(lintian desktop-file-utils appstream man-db groff-base bash-completion)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
