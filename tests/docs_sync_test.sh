@@ -26,12 +26,14 @@ fail() {
   failures=$((failures + 1))
 }
 
-# The option names of a help text: "  -q,--quiet" gives -q and --quiet,
-# "  --priority INT ..." gives --priority. Option lines are indented a little,
-# the continuation of a long description a lot.
+# The option names of a help text. An option line is indented a little (the
+# continuation of a long description a lot) and names its options before
+# the first run of two blanks: "  -q,--quiet", "  -h, --help" and
+# "  --priority INT:INT in [1 - 500]=250" give -q, --quiet, -h, --help and
+# --priority.
 options_in() {
-  sed -nE 's/^ {1,6}(-[^ ]*).*/\1/p' | sed -E 's/\{[^}]*\}//g; s/!//g' | tr ',' '\n' |
-    grep -E '^-' | sort -u
+  sed -nE 's/^ {1,6}(-.*)$/\1/p' | sed -E 's/  .*//; s/\{[^}]*\}//g; s/!//g; s/[, ]+/\n/g' |
+    grep -E '^--?[[:alnum:]]' | sort -u
 }
 
 # The subcommand names listed under a help text's "Subcommands:" heading.
