@@ -7,7 +7,8 @@
 _orvantor_commands="convert"
 _orvantor_global_options="-h --help --version"
 _orvantor_convert_options="-h --help --world-file --char-file --no-delete-npcs --no-shrink-pets
-  --no-delete-respawn-points --move-chars --illegal-items --power-off --priority --json -q --quiet"
+  --no-delete-respawn-points --move-chars --illegal-items --power-off --priority --no-sync --force
+  --wait --json -q --quiet"
 
 # Completes file names (and folders to walk into) matching the glob $2, or
 # any file when $2 is empty, for the word $1.
