@@ -3,8 +3,8 @@
 #   make test  runs every test
 #   make fuzz  fuzzes each fuzz target for FUZZ_SECONDS (600) seconds
 #   make windows  cross-builds build-windows/bin/orvantor.exe and its tests
-# Set WITH_QT=OFF for a build without the window (headless servers).
 #   make package  builds the Debian packages into build/packages/
+# Set WITH_QT=OFF for a build without the window (headless servers).
 
 WITH_QT ?= ON
 PRESET ?= default
