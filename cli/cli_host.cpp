@@ -3,15 +3,35 @@
 #include <algorithm>
 
 #include "platform/console.h"
+#include "cli/progress_line.h"
 #include "platform/file_system.h"
 
 namespace orv::cli {
+
+namespace {
+
+// Loading, the analysis, the passes that are on, the two files, saving
+// (but in a dry run) and the power-off.
+int ConvertSteps(const ConvertOptions& o) {
+  return 2 + o.move_chars + (o.shrink_pets && o.delete_npcs) + o.delete_npcs + o.delete_respawn_points +
+         o.illegal_items + (o.dry_run ? 2 : 3) + o.power_off;
+}
+
+// Status texts that announce no stage of their own: the wait for another
+// run, the second half of a pass, and the end.
+bool StartsAStep(std::string_view text) {
+  return text != "ready" && text != "deleting memory objects linked to spawn points" &&
+         text.substr(0, 12) != "waiting for ";
+}
+
+}  // namespace
 
 CliHost::CliHost(const ConvertOptions& options, std::FILE* err)
     : o_(options),
       err_(err),
       tty_(!options.quiet && platform::IsTerminal(err)),
-      escapes_(platform::TakesEscapeCodes(err)) {}
+      escapes_(platform::TakesEscapeCodes(err)),
+      steps_(ConvertSteps(options)) {}
 
 CliHost::~CliHost() { ClearBar(); }
 
@@ -31,9 +51,12 @@ std::string CliHost::Caption() { return "ORVANTOR v4.0 FULL - Pellacord"; }
 
 void CliHost::SetStatus(std::string_view text) {
   status_ = std::string(text);
+  if (StartsAStep(text)) step_ = std::min(step_ + 1, steps_);
+  progress_ = 0;
   if (o_.quiet) return;
   ClearBar();
-  platform::WriteText(err_, status_ + "\n");
+  const std::string line = StartsAStep(text) ? StepLine(step_, steps_, text) : std::string(text);
+  platform::WriteText(err_, line + "\n");
   drawn_ = -1;
 }
 
@@ -48,13 +71,12 @@ void CliHost::Refresh() {
 }
 
 void CliHost::DrawBar() {
-  const int shown = progress_ < 0 ? 0 : (progress_ > 100 ? 100 : progress_);
-  constexpr int kWidth = 40;
-  char bar[kWidth + 1];
-  const int filled = shown * kWidth / 100;
-  for (int i = 0; i < kWidth; ++i) bar[i] = i < filled ? '#' : '.';
-  bar[kWidth] = '\0';
-  std::fprintf(err_, "\r  [%s] %3d%%", bar, shown);
+  std::string line = ProgressLine(step_, steps_, progress_, TerminalWidth(err_));
+  // Without escape codes, blanks over what a longer line left.
+  const std::size_t length = line.size();
+  if (!escapes_ && line.size() < drawn_length_) line.append(drawn_length_ - line.size(), ' ');
+  std::fprintf(err_, "\r%s%s", line.c_str(), escapes_ ? "\033[K" : "");
+  drawn_length_ = length;
   std::fflush(err_);
   drawn_ = progress_;
   bar_shown_ = true;
@@ -62,8 +84,12 @@ void CliHost::DrawBar() {
 
 void CliHost::ClearBar() {
   if (!bar_shown_) return;
-  // Without escape codes, blanks over the bar's width ("\r  [...] 100%").
-  std::fputs(escapes_ ? "\r\033[K" : "\r                                                 \r", err_);
+  // Without escape codes, blanks over the line drawn last.
+  if (escapes_) {
+    std::fputs("\r\033[K", err_);
+  } else {
+    std::fprintf(err_, "\r%s\r", std::string(drawn_length_, ' ').c_str());
+  }
   std::fflush(err_);
   bar_shown_ = false;
 }

@@ -24,6 +24,7 @@ struct ConvertOptions {
   LineList illegal;
   int position = 250;
   bool quiet = false;
+  bool dry_run = false;  // for the count of the steps: a dry run saves nothing
 };
 
 // The command line as the conversion's host: status texts go to stderr, with
@@ -58,6 +59,10 @@ class CliHost final : public RunHost {
   // for. The command line requests it only once the summary is out.
   bool PowerOffAsked() const { return power_off_asked_; }
 
+  // The number of stages the status texts announce, for "[n/N]"; by
+  // default those of a convert with these options.
+  void SetSteps(int steps) { steps_ = steps; }
+
  private:
   void ClearBar();
   void DrawBar();
@@ -70,6 +75,9 @@ class CliHost final : public RunHost {
   int drawn_ = -1;
   bool bar_shown_ = false;
   std::string status_;
+  int step_ = 0;
+  int steps_;
+  std::size_t drawn_length_ = 0;  // of the progress line drawn last
   std::chrono::steady_clock::time_point last_draw_{};
   bool power_off_asked_ = false;
 };

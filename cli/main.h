@@ -14,6 +14,9 @@ inline constexpr int kExitSavedButIncomplete = 3;
 // The commit failed half way and could not be undone: one target is new,
 // the other old; the message says which, and where the old content is.
 inline constexpr int kExitHalfSaved = 4;
+// `check`: findings were listed (0 when nothing was found, 1 when the save
+// cannot be read).
+inline constexpr int kExitFindings = 5;
 // An interrupt before the save ends the process by its signal: a shell
 // reports 128 + its number, and both targets are as they were.
 

@@ -1,123 +1,167 @@
 #include "cli/summary.h"
 
 #include <cstdio>
+#include <ctime>
+#include <filesystem>
 #include <string>
 
 namespace orv::cli {
 
 namespace {
 
-// The length of the well-formed UTF-8 sequence at the start of `s`, or 0.
-std::size_t Utf8SequenceLength(std::string_view s) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-  const auto continuation = [&](std::size_t i) { return i < s.size() && (byte(i) & 0xc0) == 0x80; };
-  const unsigned char c = byte(0);
-  if (c >= 0xc2 && c <= 0xdf) return continuation(1) ? 2 : 0;
-  if (c >= 0xe0 && c <= 0xef) {
-    if (!continuation(1) || !continuation(2)) return 0;
-    if (c == 0xe0 && byte(1) < 0xa0) return 0;  // overlong
-    if (c == 0xed && byte(1) >= 0xa0) return 0;  // a surrogate
-    return 3;
-  }
-  if (c >= 0xf0 && c <= 0xf4) {
-    if (!continuation(1) || !continuation(2) || !continuation(3)) return 0;
-    if (c == 0xf0 && byte(1) < 0x90) return 0;  // overlong
-    if (c == 0xf4 && byte(1) >= 0x90) return 0;  // beyond U+10FFFF
-    return 4;
-  }
-  return 0;
-}
-
-}  // namespace
-
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x80) {
-      const std::size_t n = Utf8SequenceLength(text.substr(i));
-      if (n != 0) {
-        out.append(text.substr(i, n));
-        i += n - 1;
-      } else {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "\\u%04x", c);
-        out += buf;
-      }
-      continue;
-    }
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20 || c == 0x7f) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  out += '"';
-  return out;
-}
-
-namespace {
 std::string N(long long v) { return std::to_string(v); }
 std::string U(unsigned long long v) { return std::to_string(v); }
+
+std::string Action(const TargetFacts& t, const SummaryFacts& f) {
+  if (f.dry_run) return t.existed ? "would be replaced" : "would be created";
+  if (!t.existed) return "created";
+  if (!f.backup_suffix.empty()) return "replaced; the old one kept as " + t.path + f.backup_suffix;
+  return "replaced";
+}
+
+std::string OnOff(bool on) { return on ? "on" : "off"; }
+
 }  // namespace
 
-std::string SummaryText(const RunSummary& s, const std::string& char_file,
-                        const std::string& world_file) {
+void NoteLooseCounts(const World& w, SummaryFacts& facts) {
+  facts.loose_later_in_file = w.Notes.LooseCount(LooseReason::kLaterInFile);
+  facts.loose_not_found = w.Notes.LooseCount(LooseReason::kNotFound);
+  facts.loose_self_container = w.Notes.LooseCount(LooseReason::kSelfContainer);
+}
+
+std::string AbsolutePath(const std::string& path) {
+  if (path == "-") return path;
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return error ? path : absolute.lexically_normal().string();
+}
+
+std::string LocalTimeNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#if defined(_WIN32)
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+std::string SummaryText(const RunSummary& s, const SummaryFacts& f) {
   const PassStats& p = s.passes;
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.3f", s.seconds);
   std::string out;
-  out += "characters: " + N(s.chars) + " (players " + N(s.players) + ", NPCs " + N(s.npcs) + ")\n";
-  out += "items: " + N(s.items) + " (contained " + N(s.contained) + ", unowned " + N(s.unowned) +
-         ")\n";
-  out += "characters moved: " + U(p.chars_moved) + "\n";
-  out += "pets shrunk: " + U(p.pets_shrunk) + "\n";
-  out += "NPCs deleted: " + U(p.npcs_deleted) + " (items destroyed with them " +
+  if (f.dry_run) out += "dry run: nothing was written\n";
+  out += "source: " + f.source + "\n";
+  out += "passes: move chars " + OnOff(f.move_chars) + ", shrink pets " + OnOff(f.shrink_pets) +
+         ", delete NPCs " + OnOff(f.delete_npcs) + ", delete respawn points " +
+         OnOff(f.delete_respawn_points) + ", illegal items " + OnOff(f.illegal_items) + "\n";
+  out += "in the source:\n";
+  out += "  characters: " + N(s.chars) + " (players " + N(s.players) + ", NPCs " + N(s.npcs) + ")\n";
+  out += "  items: " + N(s.items) + " (held by a character or an item " + N(s.contained) +
+         ", loose in the world " + N(s.unowned) + ")\n";
+  out += "  items left loose because their container comes later in the file: " +
+         U(f.loose_later_in_file) + "\n";
+  out += "  items left loose because no section has their container's serial: " +
+         U(f.loose_not_found) + "\n";
+  if (f.loose_self_container != 0) {
+    out += "  items left loose because their container is their own serial: " +
+           U(f.loose_self_container) + "\n";
+  }
+  out += f.dry_run ? "changes the run would make:\n" : "changes made:\n";
+  out += "  characters moved: " + U(p.chars_moved) + "\n";
+  out += "  pets shrunk: " + U(p.pets_shrunk) + "\n";
+  out += "  NPCs deleted: " + U(p.npcs_deleted) + " (items destroyed with them " +
          U(p.npc_items_destroyed) + ")\n";
-  out += "respawn points removed: " + U(p.respawn_points_removed) +
-         " (memory objects removed " + U(p.memory_objects_removed) + ")\n";
-  out += "illegal items removed: " + U(p.illegal_items_removed) + " (items destroyed inside " +
+  out += "  respawn points removed: " + U(p.respawn_points_removed) + " (memory objects removed " +
+         U(p.memory_objects_removed) + ")\n";
+  out += "  illegal items removed: " + U(p.illegal_items_removed) + " (items destroyed inside " +
          U(p.illegal_contents_destroyed) + ")\n";
-  out += "character file: " + char_file + ": " + U(s.char_file_lines) + " lines, " +
-         U(s.char_file_bytes) + " bytes\n";
-  out += "world file: " + world_file + ": " + U(s.world_file_lines) + " lines, " +
-         U(s.world_file_bytes) + " bytes\n";
-  out += std::string("elapsed: ") + seconds + " s\n";
+  out += "character file: " + f.char_file.path + " (" + Action(f.char_file, f) + "): " +
+         U(s.char_file_lines) + " lines, " + U(s.char_file_bytes) + " bytes\n";
+  out += "world file: " + f.world_file.path + " (" + Action(f.world_file, f) + "): " +
+         U(s.world_file_lines) + " lines, " + U(s.world_file_bytes) + " bytes\n";
+  if (f.report) {
+    out += "report: " + (f.report_file.path == "-" ? std::string("standard output")
+                                                    : f.report_file.path + " (" +
+                                                          (f.report_file.existed ? "replaced" : "created") + ")") +
+           ": " + U(f.report_changes) + " changes\n";
+  }
+  out += "finished: " + f.finished + " (" + seconds + " s)\n";
   return out;
 }
 
-std::string SummaryJson(const RunSummary& s, const std::string& char_file,
-                        const std::string& world_file) {
+std::string SummaryJson(const RunSummary& s, const SummaryFacts& f) {
   const PassStats& p = s.passes;
-  char seconds[32];
-  std::snprintf(seconds, sizeof seconds, "%.3f", s.seconds);
-  std::string out = "{";
-  out += "\"characters\":{\"total\":" + N(s.chars) + ",\"players\":" + N(s.players) +
-         ",\"npcs\":" + N(s.npcs) + "},";
-  out += "\"items\":{\"total\":" + N(s.items) + ",\"contained\":" + N(s.contained) +
-         ",\"unowned\":" + N(s.unowned) + "},";
-  out += "\"passes\":{\"chars_moved\":" + U(p.chars_moved) + ",\"pets_shrunk\":" +
-         U(p.pets_shrunk) + ",\"npcs_deleted\":" + U(p.npcs_deleted) +
-         ",\"npc_items_destroyed\":" + U(p.npc_items_destroyed) +
-         ",\"respawn_points_removed\":" + U(p.respawn_points_removed) +
-         ",\"memory_objects_removed\":" + U(p.memory_objects_removed) +
-         ",\"illegal_items_removed\":" + U(p.illegal_items_removed) +
-         ",\"illegal_contents_destroyed\":" + U(p.illegal_contents_destroyed) + "},";
-  out += "\"char_file\":{\"path\":" + JsonString(char_file) + ",\"lines\":" +
-         U(s.char_file_lines) + ",\"bytes\":" + U(s.char_file_bytes) + "},";
-  out += "\"world_file\":{\"path\":" + JsonString(world_file) + ",\"lines\":" +
-         U(s.world_file_lines) + ",\"bytes\":" + U(s.world_file_bytes) + "},";
-  out += std::string("\"seconds\":") + seconds + "}\n";
+  std::string characters, items, source, switches, changes, char_file, world_file, report;
+  JsonObject(characters)
+      .Signed("total", s.chars)
+      .Signed("players", s.players)
+      .Signed("npcs", s.npcs)
+      .Close();
+  JsonObject(items)
+      .Signed("total", s.items)
+      .Signed("contained", s.contained)
+      .Signed("unowned", s.unowned)
+      .Number("loose_later_in_file", f.loose_later_in_file)
+      .Number("loose_not_found", f.loose_not_found)
+      .Number("loose_self_container", f.loose_self_container)
+      .Close();
+  JsonObject(source).Text("path", f.source).Raw("characters", characters).Raw("items", items).Close();
+  JsonObject(switches)
+      .Bool("move_chars", f.move_chars)
+      .Bool("shrink_pets", f.shrink_pets)
+      .Bool("delete_npcs", f.delete_npcs)
+      .Bool("delete_respawn_points", f.delete_respawn_points)
+      .Bool("illegal_items", f.illegal_items)
+      .Close();
+  JsonObject(changes)
+      .Number("chars_moved", p.chars_moved)
+      .Number("pets_shrunk", p.pets_shrunk)
+      .Number("npcs_deleted", p.npcs_deleted)
+      .Number("npc_items_destroyed", p.npc_items_destroyed)
+      .Number("respawn_points_removed", p.respawn_points_removed)
+      .Number("memory_objects_removed", p.memory_objects_removed)
+      .Number("illegal_items_removed", p.illegal_items_removed)
+      .Number("illegal_contents_destroyed", p.illegal_contents_destroyed)
+      .Close();
+  const auto target = [&](std::string& out, const TargetFacts& t, std::uint64_t lines, std::uint64_t bytes) {
+    JsonObject(out)
+        .Text("path", t.path)
+        .Text("action", f.dry_run ? "none" : (t.existed ? "replaced" : "created"))
+        .Bool("existed", t.existed)
+        .Text("backup", !f.dry_run && t.existed && !f.backup_suffix.empty() ? t.path + f.backup_suffix : "")
+        .Number("lines", lines)
+        .Number("bytes", bytes)
+        .Close();
+  };
+  target(char_file, f.char_file, s.char_file_lines, s.char_file_bytes);
+  target(world_file, f.world_file, s.world_file_lines, s.world_file_bytes);
+  std::string out;
+  JsonObject o(out);
+  o.Bool("ok", true).Bool("dry_run", f.dry_run).Raw("source", source).Raw("passes", switches);
+  o.Raw("changes", changes).Raw("char_file", char_file).Raw("world_file", world_file);
+  if (f.report) {
+    JsonObject(report)
+        .Text("path", f.report_file.path)
+        .Text("action", f.report_file.path == "-" ? "written" : (f.report_file.existed ? "replaced" : "created"))
+        .Number("changes", f.report_changes)
+        .Close();
+    o.Raw("report", report);
+  }
+  o.Text("finished", f.finished).Seconds("seconds", s.seconds);
+  o.Close();
+  out += '\n';
+  return out;
+}
+
+std::string FailureJson(std::string_view error, int exit_status) {
+  std::string out;
+  JsonObject(out).Bool("ok", false).Text("error", error).Signed("exit_status", exit_status).Close();
+  out += '\n';
   return out;
 }
 

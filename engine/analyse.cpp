@@ -11,6 +11,7 @@
 #include <system_error>
 #include <thread>
 
+#include "engine/change_report.h"
 #include "engine/line_rules.h"
 #include "engine/prefetch.h"
 #include "engine/pump.h"
@@ -243,6 +244,7 @@ class SectionReader {
     const std::string_view s = StripLeading(cursor_.lines.Line());
     if (IsEndMarker(s)) {
       turn.kind = Turn::Kind::kEndMarker;
+      w_.Notes.end_marker_offset = cursor_.lines.Offset();
     } else if (IsCharHead(s)) {
       ReadCharSection(w_, cursor_, turn);
     } else if (IsItemHead(s)) {
@@ -268,11 +270,28 @@ class Filer {
  public:
   Filer(World& w, RunHost& host, const SectionReader& reader)
       : w_(w), host_(host), reader_(reader),
-        lines_per_percent_(w.SourceLines.LineCount() / 100) {}
+        lines_per_percent_(w.SourceLines.LineCount() / 100),
+        note_lines_(w.Report != nullptr && w.SourceLines.LineCount() <= 0xffffffffu) {
+    w_.SectionLines.noted = note_lines_;
+    if (note_lines_) {
+      w_.SectionLines.items.reserve(static_cast<std::size_t>(
+          std::min<std::uint64_t>(w.SourceLines.ItemHeadCount(), std::uint64_t{1} << 31)));
+    }
+  }
 
   // Files the turns [first, last) in order. Returns false once a turn ended
   // the analysis; the turns after it are not looked at.
   bool File(const Turn* first, const Turn* last) {
+    // Decided once for every batch: a run without a report notes no lines.
+    return note_lines_ ? FileTurns<true>(first, last) : FileTurns<false>(first, last);
+  }
+
+ private:
+  static constexpr std::ptrdiff_t kSlotsAhead = 12;
+  static constexpr std::ptrdiff_t kRecordsAhead = 6;
+
+  template <bool kNoteLines>
+  bool FileTurns(const Turn* first, const Turn* last) {
     for (const Turn* t = first; t != last; ++t) {
       if (last - t > kSlotsAhead) PrefetchSlots(t[kSlotsAhead]);
       if (last - t > kRecordsAhead) PrefetchHolder(t[kRecordsAhead]);
@@ -292,14 +311,20 @@ class Filer {
         default:
           break;
       }
+      if constexpr (kNoteLines) NoteHeadLine(*t);
       if (lines_per_percent_ != 0) host_.SetProgress(static_cast<int>(t->index / lines_per_percent_));
     }
     return true;
   }
 
- private:
-  static constexpr std::ptrdiff_t kSlotsAhead = 12;
-  static constexpr std::ptrdiff_t kRecordsAhead = 6;
+  // Every line belongs to one turn, in order, so a section's head is the
+  // line after the last one of the turn before.
+  void NoteHeadLine(const Turn& t) {
+    const auto head = static_cast<std::uint32_t>(next_line_ + 1);
+    if (t.kind == Turn::Kind::kChar) w_.SectionLines.chars.push_back(head);
+    if (t.kind == Turn::Kind::kItem) w_.SectionLines.items.push_back(head);
+    next_line_ = t.index + 1;
+  }
 
   void PrefetchSlots(const Turn& t) const {
     if (t.kind == Turn::Kind::kItem) {
@@ -329,7 +354,7 @@ class Filer {
     w_.LastChar = t.id;
     ++w_.CharCount;
     if (!c.IsNpc) ++w_.PlayerCount;
-    w_.CharTree.Insert(c.Serial.view(), t.serial_hash, t.id);
+    if (!w_.CharTree.Insert(c.Serial.view(), t.serial_hash, t.id)) w_.Notes.duplicate_chars.push_back(t.id);
   }
 
   void FileItem(const Turn& t) {
@@ -338,14 +363,20 @@ class Filer {
     w_.UnownedItems = t.id;
     ++w_.ItemCount;
     w_.LastContainer = t.container;
-    w_.ItemTree.Insert(item.Serial.view(), t.serial_hash, t.id);
-    if (AttachToContainer(w_, t.container_hash)) ++w_.ContainedCount;
+    if (!w_.ItemTree.Insert(item.Serial.view(), t.serial_hash, t.id)) w_.Notes.duplicate_items.push_back(t.id);
+    if (AttachToContainer(w_, t.container_hash)) {
+      ++w_.ContainedCount;
+    } else if (!t.container.empty()) {
+      w_.Notes.loose_items.push_back({t.id, LooseReason::kNotFound});
+    }
   }
 
   World& w_;
   RunHost& host_;
   const SectionReader& reader_;
   const std::uint64_t lines_per_percent_;
+  const bool note_lines_;
+  std::uint64_t next_line_ = 0;  // the index of the first line of the next turn
   Pump pump_;
 };
 
@@ -550,6 +581,28 @@ void AnalyseOnTwoThreads(World& w, RunHost& host, SectionReader& reader) {
   }
 }
 
+// Tells why each item whose "CONT=" names a serial stayed loose, now that
+// every section is filed: nothing filed before it had that serial, so any
+// other section found with it comes later.
+void ExplainLooseItems(World& w) {
+  for (std::size_t k = 0; k < w.Notes.loose_items.size(); ++k) {
+    LooseItem& loose = w.Notes.loose_items[k];
+    // A copy of full length: GCC 12 takes the word loads of the hash for
+    // reads past a FixedText's end.
+    const std::string container = ContainerOf(w, w.Items[loose.id]).str();
+    const RecordId item = w.ItemTree.Find(container);
+    if (w.CharTree.Find(container) != kNone || (item != kNone && item != loose.id)) {
+      loose.reason = LooseReason::kLaterInFile;
+    } else if (item == loose.id) {
+      loose.reason = LooseReason::kSelfContainer;
+    } else {
+      loose.reason = LooseReason::kNotFound;
+    }
+    if (w.Report != nullptr)
+      w.Report->Note({Change::kLeftLoose, false, loose.id, static_cast<RecordId>(k), kNone});
+  }
+}
+
 }  // namespace
 
 void AnalyseWorld(World& w, RunHost& host, RunThreads threads) {
@@ -564,6 +617,7 @@ void AnalyseWorld(World& w, RunHost& host, RunThreads threads) {
   w.UnownedCount = w.ItemCount - w.ContainedCount;
   w.ItemsPerPercent = w.ItemCount / 100;
   w.UnownedPerPercent = w.UnownedCount / 100;
+  ExplainLooseItems(w);
 }
 
 }  // namespace orv

@@ -1,5 +1,6 @@
 #include "engine/line_split.h"
 
+#include <algorithm>
 #include <cstring>
 #include <system_error>
 #include <thread>
@@ -132,6 +133,26 @@ LineCounts Count(std::string_view bytes, bool parallel) {
 }  // namespace
 
 LineCounts CountLinesAndItemHeads(std::string_view bytes) { return Count(bytes, true); }
+
+std::vector<std::uint64_t> LineNumbersAt(std::string_view bytes, const std::vector<std::uint64_t>& offsets) {
+  std::vector<std::uint64_t> numbers(offsets.size());
+  const char* begin = bytes.data();
+  const char* end = begin + bytes.size();
+  // The line of a byte is one more than the separators before it. No byte
+  // asked for is an LF, so a CR right before one is a whole separator, as
+  // CountSeparators takes a CR at the end of its range.
+  std::uint64_t line = 1;
+  std::uint64_t at = 0;
+  for (std::size_t k = 0; k < offsets.size(); ++k) {
+    const std::uint64_t offset = std::min<std::uint64_t>(offsets[k], bytes.size());
+    if (offset > at) {
+      line += CountSeparators(begin + at, begin + offset, end).separators;
+      at = offset;
+    }
+    numbers[k] = line;
+  }
+  return numbers;
+}
 
 LineCounts CountLinesAndItemHeadsOnThisThread(std::string_view bytes) {
   return Count(bytes, false);

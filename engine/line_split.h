@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -47,6 +48,11 @@ LineCounts CountLinesAndItemHeads(std::string_view bytes);
 // The same on the calling thread only, for a caller that keeps the other
 // cores busy meanwhile.
 LineCounts CountLinesAndItemHeadsOnThisThread(std::string_view bytes);
+
+// The 1-based number of the line that holds the byte at each of the
+// `offsets` (ascending; each a byte that is not a line feed, or the end of
+// `bytes`), found in one sweep.
+std::vector<std::uint64_t> LineNumbersAt(std::string_view bytes, const std::vector<std::uint64_t>& offsets);
 
 // A forward cursor over the lines of a buffer. No allocation: each line is a
 // view into the buffer.

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "engine/analyse.h"
+#include "engine/change_report.h"
+#include "engine/counting_line_sink.h"
 #include "engine/errors.h"
 #include "engine/line_rules.h"
 #include "engine/line_sink.h"
@@ -83,7 +85,7 @@ std::optional<std::string> CheckTargets(const std::string& source, const std::st
   return std::nullopt;
 }
 
-RunSummary Summarise(const World& w, const FileLineSink& chars, const FileLineSink& world) {
+RunSummary Summarise(const World& w, const LineSink& chars, const LineSink& world) {
   RunSummary s;
   s.chars = w.CharCount;
   s.players = w.PlayerCount;
@@ -145,14 +147,33 @@ bool LooksLikeWorldSave(std::string_view bytes) {
   return false;
 }
 
-// Steps 4 to 10: everything between lock and unlock. Throws on failure; the
-// sinks' destructors then remove the temporary files.
-RunSummary Convert(World& w, RunHost& host, const RunOptions& options, std::string& after_save) {
+// Refuses, unless forced, a source that is no world save: it would only be
+// copied into both targets.
+void CheckWorldSave(const World& w, const std::string& source, const RunOptions& options) {
+  if (!options.force && !LooksLikeWorldSave(w.SourceLines.Bytes())) {
+    throw NeedsForce(platform::Quoted(source) +
+                     " is not a world save: it has no [WORLDCHAR or [WORLDITEM section and no "
+                     "[EOF] line");
+  }
+}
+
+// A dry run: everything but the files, which are only counted. No
+// temporary file, no lock, nothing removed or written beside the targets.
+RunSummary CountWithoutWriting(World& w, RunHost& host, const RunOptions& options) {
   const std::string source = host.SourceFileName();
-  // Before any work: what can be known about the targets now, and their
-  // folders locked against a second run until the end.
-  platform::CheckReplaceable(host.CharFileName(), options.force);
-  platform::CheckReplaceable(host.WorldFileName(), options.force);
+  host.SetStatus("loading file into memory (this may take some minutes)");
+  w.SourceLines.LoadFromFile(source, SourceText::Counting::kLater);
+  CheckWorldSave(w, source, options);
+  CountingLineSink char_lines, world_lines;
+  AnalyseCleanAndWrite(w, host, char_lines, world_lines);
+  w.SourceLines.CheckUnchanged();
+  return Summarise(w, char_lines, world_lines);
+}
+
+// The files written and committed together, the old targets kept as
+// backups when asked.
+RunSummary ConvertAndCommit(World& w, RunHost& host, const RunOptions& options, std::string& after_save) {
+  const std::string source = host.SourceFileName();
   const auto locks = LockFolders(host, options);
   host.SetStatus("loading file into memory (this may take some minutes)");
   // Both files are written straight into temporary files next to their
@@ -161,11 +182,7 @@ RunSummary Convert(World& w, RunHost& host, const RunOptions& options, std::stri
   FileLineSink char_lines(host.CharFileName());
   FileLineSink world_lines(host.WorldFileName());
   w.SourceLines.LoadFromFile(source, SourceText::Counting::kLater);
-  if (!options.force && !LooksLikeWorldSave(w.SourceLines.Bytes())) {
-    throw NeedsForce(platform::Quoted(source) +
-                     " is not a world save: it has no [WORLDCHAR or [WORLDITEM section and no "
-                     "[EOF] line");
-  }
+  CheckWorldSave(w, source, options);
   AnalyseCleanAndWrite(w, host, char_lines, world_lines);
 
   host.SetStatus("saving files");
@@ -176,9 +193,19 @@ RunSummary Convert(World& w, RunHost& host, const RunOptions& options, std::stri
   world_lines.Finish(options.sync);
   w.SourceLines.CheckUnchanged();
   platform::AtomicFileWriter* const files[] = {&char_lines.File(), &world_lines.File()};
-  after_save = platform::CommitTogether(files, options.sync);
-  RunSummary summary = Summarise(w, char_lines, world_lines);
+  after_save = platform::CommitTogether(files, options.sync, options.backup_suffix);
+  return Summarise(w, char_lines, world_lines);
+}
 
+// Steps 4 to 10: everything between lock and unlock. Throws on failure; the
+// sinks' destructors then remove the temporary files.
+RunSummary Convert(World& w, RunHost& host, const RunOptions& options, std::string& after_save) {
+  // Before any work, in a dry run too: what can be known about the targets
+  // now.
+  platform::CheckReplaceable(host.CharFileName(), options.force);
+  platform::CheckReplaceable(host.WorldFileName(), options.force);
+  RunSummary summary = options.dry_run ? CountWithoutWriting(w, host, options)
+                                       : ConvertAndCommit(w, host, options, after_save);
   if (host.Checked(Switch::kTurnOffPc)) {
     host.SetStatus("shutting down the PC");
     host.ShutDownPC();
@@ -293,6 +320,7 @@ void AnalyseCleanAndWrite(World& w, RunHost& host, LineSink& char_lines, LineSin
     host.SetStatus("deleting illegal items");
     DeleteIllegalItems(w, host, threads);
   }
+  if (w.Report != nullptr) w.Report->Complete();
 
   host.SetStatus("processing chars");
   const std::string caption = "// " + host.Caption();

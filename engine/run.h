@@ -55,6 +55,12 @@ struct RunOptions {
   bool force = false;
   // Added to a refusal that `force` would pass: how the user gives it.
   std::string force_hint;
+  // Do everything but create or replace a target: the files are only
+  // counted, and nothing is written or removed beside the targets.
+  bool dry_run = false;
+  // Keep each replaced target under its name and this suffix ("~"); ""
+  // keeps none.
+  std::string backup_suffix;
 };
 
 // The conversion run of "convert !": checks the source, empties the stores,
@@ -65,7 +71,8 @@ struct RunOptions {
 // (platform::CheckReplaceable), their folders locked against other runs and
 // cleared of temporary files that killed runs left; the source must be a
 // world save. Both files are committed together (platform::CommitTogether)
-// once the source is found unchanged since it was loaded. A failure at any
+// once the source is found unchanged since it was loaded (or, in a dry run,
+// only counted: see RunOptions). A failure at any
 // step leaves both targets as they were and no temporary file behind; the
 // window is unlocked afterwards.
 RunResult RunConversion(World& w, RunHost& host, const RunOptions& options = {});

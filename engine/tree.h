@@ -64,10 +64,11 @@ class Tree {
   }
 
   // Files record `data` under `key` (the record's serial). When the key is
-  // already filed the earlier record stays the one found.
-  void Insert(std::string_view key, RecordId data) { Insert(key, SlotHash(key), data); }
+  // already filed the earlier record stays the one found, and the answer is
+  // false.
+  bool Insert(std::string_view key, RecordId data) { return Insert(key, SlotHash(key), data); }
   // The same, with `hash` = SlotHash(key).
-  void Insert(std::string_view key, std::uint32_t hash, RecordId data) {
+  bool Insert(std::string_view key, std::uint32_t hash, RecordId data) {
     if ((count_ + 1) * 4 > size_ * 3) Grow();
     for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
       Slot& s = slots_[i];
@@ -75,9 +76,9 @@ class Tree {
         s.hash = hash;
         s.id_plus_one = data + 1;
         ++count_;
-        return;
+        return true;
       }
-      if (s.hash == hash && (*records_)[s.id_plus_one - 1].Serial == key) return;
+      if (s.hash == hash && (*records_)[s.id_plus_one - 1].Serial == key) return false;
     }
   }
 

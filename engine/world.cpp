@@ -38,6 +38,21 @@ bool AttachToContainer(World& w, std::uint32_t container_hash) {
   return false;
 }
 
+RecordId HolderOf(const World& w, RecordId id, bool& is_char) {
+  is_char = false;
+  // A copy of full length: GCC 12 takes the word loads of the hash for
+  // reads past a FixedText's end.
+  const std::string key = ContainerOf(w, w.Items[id]).str();
+  // Every item read after a character has an id of at least its ItemsFrom.
+  const RecordId c = w.CharTree.Find(key);
+  if (c != kNone && w.Chars[c].ItemsFrom <= id) {
+    is_char = true;
+    return c;
+  }
+  const RecordId holder = w.ItemTree.Find(key);
+  return holder != kNone && holder < id ? holder : kNone;
+}
+
 std::string_view BaseIdOf(const World& w, const TWorldItem& item) {
   return w.ItemTexts.Text(BaseIdRef(w, item));
 }
@@ -101,6 +116,7 @@ void ReleaseStores(World& w) {
   w.UnownedItems = kNone;
   w.Items.Clear();
   w.OwnedLines.clear();
+  w.OwnedFrom.clear();
   w.ItemTexts.Clear();
   w.ItemKindPool.Clear();
   w.ItemTree.ReleaseTree();
@@ -110,6 +126,14 @@ void ReleaseStores(World& w) {
   w.PlayerCount = 0;
   w.FlagsEdit = false;
   w.Stats = PassStats{};
+  w.Notes = AnalysisNotes{};
+  w.SectionLines = HeadLines{};
+}
+
+std::uint64_t AnalysisNotes::LooseCount(LooseReason reason) const {
+  std::uint64_t n = 0;
+  for (const LooseItem& l : loose_items) n += l.reason == reason ? 1 : 0;
+  return n;
 }
 
 }  // namespace orv

@@ -19,6 +19,7 @@
 
 namespace orv {
 
+class ChangeReport;
 class LineSink;
 
 // Where a record's kept lines are. A record read from the source keeps no
@@ -111,6 +112,45 @@ struct TWorldChar {
   std::string Position;      // the new position when Moved
 };
 
+// Why an item whose "CONT=" names a serial was not put under a holder.
+enum class LooseReason : std::uint8_t {
+  kLaterInFile,    // a section with that serial comes later in the save
+  kNotFound,       // no character or item section has that serial
+  kSelfContainer,  // the item names its own serial, and no section before it has it
+};
+
+// An item left loose in the world although its "CONT=" names a holder.
+// The "CONT=" value is read again from the section when asked for: a save
+// written contents first would have millions of these.
+struct LooseItem {
+  RecordId id = kNone;
+  LooseReason reason = LooseReason::kNotFound;
+};
+
+// What the analysis noticed that an administrator should know before
+// converting. Only unusual sections add to it, so it is kept in every run.
+struct AnalysisNotes {
+  std::vector<LooseItem> loose_items;     // in file order
+  std::vector<RecordId> duplicate_chars;  // sections whose serial was already filed,
+  std::vector<RecordId> duplicate_items;  // in file order: they get no contents
+  // The byte offset of the "[EOF]" line that ended the analysis, or
+  // kNoOffset when the save ended without one.
+  std::uint64_t end_marker_offset = kNoOffset;
+  static constexpr std::uint64_t kNoOffset = ~std::uint64_t{0};
+
+  // How many loose items there are for `reason`.
+  std::uint64_t LooseCount(LooseReason reason) const;
+};
+
+// The 1-based source line of each record's section head, by record id:
+// noted by the analysis of a run that writes a change report, when the
+// save has fewer than 2^32 lines; else left empty and `noted` false.
+struct HeadLines {
+  std::vector<std::uint32_t> chars;
+  std::vector<std::uint32_t> items;
+  bool noted = false;
+};
+
 // What the clean-up passes did in a run, for the summary.
 struct PassStats {
   std::uint64_t chars_moved = 0;
@@ -146,6 +186,8 @@ struct World {
   alignas(64) TextPool ItemTexts;
   ItemKinds ItemKindPool;
   std::vector<LineList> OwnedLines;
+  // For each of OwnedLines, the character it was made from (a shrunk pet).
+  std::vector<RecordId> OwnedFrom;
   // The "CONT=" value of the item just read, for AttachToContainer.
   alignas(64) FixedText<10> LastContainer;
   Tree<TWorldItem> ItemTree;
@@ -175,6 +217,13 @@ struct World {
   int ItemWalkCountdown = 0;
 
   PassStats Stats;
+  AnalysisNotes Notes;
+  HeadLines SectionLines;
+
+  // Where the analysis and the passes note each change they make, when the
+  // run was asked for a report; none otherwise. Not a store: it stays set
+  // across runs until its owner clears it.
+  ChangeReport* Report = nullptr;
 };
 
 // Takes the item just read (the first of UnownedItems) and, when its
@@ -185,6 +234,13 @@ struct World {
 bool AttachToContainer(World& w);
 // The same, with `container_hash` = SlotHash(LastContainer) worked out ahead.
 bool AttachToContainer(World& w, std::uint32_t container_hash);
+
+// The holder the analysis put a source item under, found again from its
+// "CONT=" value by the rule of AttachToContainer: the first character with
+// that serial when it was read before the item, else the first item with
+// that serial when that one came before it. kNone for an unowned item;
+// `is_char` tells which arena the answer is in.
+RecordId HolderOf(const World& w, RecordId item, bool& is_char);
 
 // An item's section id ("02007]"), "TYPE=", "CONT=" and "LINK=" values, as
 // the analysis took them (the last line of each key in the section wins).

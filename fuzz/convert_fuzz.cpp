@@ -2,15 +2,18 @@
 // The first byte picks the switches; the next two give the lengths of a
 // position list and an illegal-item list taken from the input (the top bit
 // of the third picks one or two analysis threads); the rest is the world
-// save.
+// save. Every run notes a change report, which is then written, and the
+// analysed world is checked as `orvantor check` does.
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "engine/change_report.h"
 #include "engine/host.h"
 #include "engine/line_sink.h"
 #include "engine/run.h"
+#include "engine/save_check.h"
 #include "engine/world.h"
 
 namespace {
@@ -57,8 +60,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static orv::World world;  // one World for the process, as in the window
   orv::ReleaseStores(world);
   world.SourceLines.LoadFromBytes(rest);
+  orv::ChangeReport report;
+  world.Report = &report;
   orv::MemoryLineSink chars, items;
   orv::AnalyseCleanAndWrite(world, host, chars, items, threads);
+  world.Report = nullptr;
+  // One JSON object a line, each ended by a line feed.
+  orv::MemoryLineSink changes;
+  orv::WriteChangeReport(world, report, changes);
+  const std::string& r = changes.Bytes();
+  if (!r.empty() && (r.back() != '\n' || r.front() != '{')) __builtin_trap();
+  for (const orv::Finding& f : orv::CheckAnalysedWorld(world)) {
+    if (f.line == 0) __builtin_trap();
+  }
   // Every output ends with the end marker and a line break.
   const std::string& c = chars.Bytes();
   const std::string& w = items.Bytes();

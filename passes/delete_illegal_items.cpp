@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/change_report.h"
 #include "engine/pump.h"
 #include "passes/passes.h"
 
@@ -45,15 +47,21 @@ struct IllegalWalk {
   TWorldItem& Visit(RecordId id) {
     ++counts.visits;
     TWorldItem& item = w.Items[id];
-    if (illegal[BaseIdRef(w, item)]) Remove(item);
+    if (illegal[BaseIdRef(w, item)]) Remove(id);
     return item;
   }
 
   // The record stays in its list with no lines and no contents.
-  void Remove(TWorldItem& item) {
+  void Remove(RecordId id) {
+    TWorldItem& item = w.Items[id];
+    const bool removed_now = item.State != LinesState::kCleared;
+    if (w.Report != nullptr) {
+      if (removed_now) w.Report->Note(Change::kIllegalItemDeleted, id);
+      w.Report->NoteDestroyed(w, item.Contents, id, false);
+    }
     counts.destroyed += ReleaseItems(w, item.Contents);
     item.Contents = kNone;
-    if (item.State != LinesState::kCleared) ++counts.removed;
+    if (removed_now) ++counts.removed;
     item.State = LinesState::kCleared;
   }
 };
@@ -64,6 +72,51 @@ template <class Fn>
 void ForEachRootList(const World& w, Fn&& fn) {
   for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) fn(w.Chars[id].Items);
   fn(w.UnownedItems);
+}
+
+// Where the walk meets an item: the character whose items hold it (or the
+// unowned items, after every character), then the path down to it. The
+// lists keep their items newest first, and every item is filed after those
+// before it, so a list is walked in falling id order.
+struct WalkPlace {
+  RecordId root = kNone;       // the character, or kNone for the unowned items
+  std::vector<RecordId> path;  // from the top-level item down to the item
+
+  friend bool operator<(const WalkPlace& a, const WalkPlace& b) {
+    if (a.root != b.root) return a.root < b.root;  // kNone sorts last
+    for (std::size_t k = 0; k < a.path.size() && k < b.path.size(); ++k) {
+      if (a.path[k] != b.path[k]) return a.path[k] > b.path[k];
+    }
+    return a.path.size() < b.path.size();  // a holder before what it holds
+  }
+};
+
+WalkPlace PlaceOf(const World& w, RecordId id) {
+  WalkPlace place;
+  bool is_char = false;
+  for (RecordId at = id; at != kNone; at = HolderOf(w, at, is_char)) {
+    if (is_char) {
+      place.root = at;
+      break;
+    }
+    place.path.push_back(at);
+  }
+  std::reverse(place.path.begin(), place.path.end());
+  return place;
+}
+
+// Puts the report's blocks of one removal each, noted in id order from
+// `starts` on for the items `removed`, in the order the walk would have
+// made them.
+void ReportInWalkOrder(const World& w, const std::vector<std::size_t>& starts,
+                       const std::vector<RecordId>& removed) {
+  // Each place reads a few sections and indexes; the other core is idle.
+  std::vector<WalkPlace> places(removed.size());
+  ForEachOnTwoThreads(removed.size(), 64, [&](int, std::size_t k) { places[k] = PlaceOf(w, removed[k]); });
+  std::vector<std::size_t> order(removed.size());
+  for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return places[a] < places[b]; });
+  w.Report->ReorderBlocks(starts, order);
 }
 
 // The walk on the calling thread, pumping and moving the gauge once per item.
@@ -98,11 +151,19 @@ IllegalCounts ScanInIdOrder(World& w, RunHost& host, const std::vector<bool>& il
     if (illegal[BaseIdRef(w, item)]) listed.push_back(id);
   }
   IllegalWalk walk{w, illegal, {}, {}};
+  std::vector<std::size_t> starts;  // of each removal's entries in the report
+  std::vector<RecordId> removed;
   for (const RecordId id : listed) {
-    TWorldItem& item = w.Items[id];
     // Destroyed with a listed container met before it.
-    if (item.State != LinesState::kReleased) walk.Remove(item);
+    if (w.Items[id].State == LinesState::kReleased) continue;
+    if (w.Report != nullptr) {
+      // Where the item lies must be found before its contents go.
+      starts.push_back(w.Report->Entries().size());
+      removed.push_back(id);
+    }
+    walk.Remove(id);
   }
+  if (w.Report != nullptr) ReportInWalkOrder(w, starts, removed);
   IllegalCounts counts = walk.counts;
   counts.visits = there - counts.destroyed;
   Pump pump;

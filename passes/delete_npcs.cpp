@@ -1,3 +1,4 @@
+#include "engine/change_report.h"
 #include "engine/pump.h"
 #include "passes/passes.h"
 
@@ -7,6 +8,7 @@ void DeleteNpcs(World& w, RunHost& host) {
   Pump pump;
   Progress progress;
   ItemsLoadedAhead ahead(w);
+  ChangeReport* const report = w.Report;
   for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) {
     ahead.Step();
     pump.Step(host);
@@ -15,9 +17,14 @@ void DeleteNpcs(World& w, RunHost& host) {
     if (!c.IsNpc) continue;
     // The record stays in the list and the index, with no lines and no
     // items, so that it writes nothing.
+    const bool deleted_now = c.State != LinesState::kCleared;
+    if (report != nullptr) {
+      if (deleted_now) report->Note(Change::kNpcDeleted, id);
+      report->NoteDestroyed(w, c.Items, id, true);
+    }
     w.Stats.npc_items_destroyed += ReleaseItems(w, c.Items);
     c.Items = kNone;
-    if (c.State != LinesState::kCleared) ++w.Stats.npcs_deleted;
+    if (deleted_now) ++w.Stats.npcs_deleted;
     c.State = LinesState::kCleared;
   }
 }

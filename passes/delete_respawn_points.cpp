@@ -1,6 +1,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "engine/change_report.h"
 #include "engine/pump.h"
 #include "passes/passes.h"
 
@@ -10,6 +11,7 @@ void DeleteRespawnPoints(World& w, RunHost& host) {
   Pump pump;
   Progress progress;
   w.SpawnSerials.Clear();
+  ChangeReport* const report = w.Report;
   const TextPool::Ref type69 = w.ItemTexts.Find("69");
   const TextPool::Ref type34 = w.ItemTexts.Find("34");
   for (RecordId id = w.UnownedItems; id != kNone; id = w.Items[id].Next) {
@@ -17,14 +19,11 @@ void DeleteRespawnPoints(World& w, RunHost& host) {
     progress.Step(host, w.UnownedPerPercent);
     TWorldItem& item = w.Items[id];
     const TextPool::Ref type = TypeRef(w, item);
-    if (type == type69) {
-      item.State = LinesState::kCleared;
-      ++w.Stats.respawn_points_removed;
-    } else if (type == type34) {
-      w.SpawnSerials.Append(item.Serial.view());
-      item.State = LinesState::kCleared;
-      ++w.Stats.respawn_points_removed;
-    }
+    if (type != type69 && type != type34) continue;
+    if (type == type34) w.SpawnSerials.Append(item.Serial.view());
+    item.State = LinesState::kCleared;
+    ++w.Stats.respawn_points_removed;
+    if (report != nullptr) report->Note(Change::kRespawnPointDeleted, id);
   }
   host.SetStatus("deleting memory objects linked to spawn points");
 
@@ -42,7 +41,10 @@ void DeleteRespawnPoints(World& w, RunHost& host) {
     for (RecordId m = c.Items; m != kNone; m = w.Items[m].Next) {
       TWorldItem& item = w.Items[m];
       if (BaseIdRef(w, item) == memory_object && spawn_serials.count(LinkOf(w, item).view()) != 0) {
-        if (item.State != LinesState::kCleared) ++w.Stats.memory_objects_removed;
+        if (item.State != LinesState::kCleared) {
+          ++w.Stats.memory_objects_removed;
+          if (report != nullptr) report->Note(Change::kMemoryObjectDeleted, m);
+        }
         item.State = LinesState::kCleared;
       }
     }

@@ -1,3 +1,4 @@
+#include "engine/change_report.h"
 #include "engine/kept_lines.h"
 #include "engine/pump.h"
 #include "passes/passes.h"
@@ -9,6 +10,7 @@ void MoveChars(World& w, RunHost& host) {
   Pump pump;
   Progress progress;
   std::size_t k = 0;
+  ChangeReport* const report = w.Report;
   for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) {
     pump.Step(host);
     TWorldChar& c = w.Chars[id];
@@ -27,6 +29,7 @@ void MoveChars(World& w, RunHost& host) {
         c.Position = positions[k];
         ++k;
         ++w.Stats.chars_moved;
+        if (report != nullptr) report->Note(Change::kCharMoved, id);
       }
       if (k >= positions.Count()) k = 0;
     }

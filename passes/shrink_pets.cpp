@@ -1,20 +1,33 @@
 #include <string>
 #include <vector>
 
+#include "engine/change_report.h"
 #include "engine/pump.h"
 #include "passes/passes.h"
 
 namespace orv {
 
-RecordId FindPetContainer(const World& w, std::string_view serial) {
+namespace {
+
+// Where a pet goes: its owner and the owner's container, or none.
+struct PetHome {
+  RecordId owner = kNone;
+  RecordId container = kNone;
+};
+
+PetHome PetHomeOf(const World& w, std::string_view serial) {
   const RecordId owner = w.CharTree.Find(serial);
-  if (owner == kNone) return kNone;
+  if (owner == kNone) return {};
   const TextPool::Ref bank_box = w.ItemTexts.Find("09b2]");
   for (RecordId id = w.Chars[owner].Items; id != kNone; id = w.Items[id].Next) {
-    if (BaseIdRef(w, w.Items[id]) == bank_box) return id;
+    if (BaseIdRef(w, w.Items[id]) == bank_box) return {owner, id};
   }
-  return kNone;
+  return {};
 }
+
+}  // namespace
+
+RecordId FindPetContainer(const World& w, std::string_view serial) { return PetHomeOf(w, serial).container; }
 
 namespace {
 
@@ -43,19 +56,22 @@ LineList ShrunkPetLines(const TWorldChar& pet, const TWorldItem& container) {
   };
 }
 
-// The container that the NPC `c` goes into as a shrunk pet, or kNone when
-// it is no pet. Only reads the stores.
-RecordId PetContainerOf(const World& w, const TWorldChar& c, TextPool::Ref memory_object) {
-  if (!c.IsNpc) return kNone;
+// Where the NPC `c` goes as a shrunk pet; no container when it is no pet.
+// Only reads the stores.
+PetHome PetHomeOf(const World& w, const TWorldChar& c, TextPool::Ref memory_object) {
+  if (!c.IsNpc) return {};
   const RecordId memory = FirstMemoryObject(w, c, memory_object);
-  if (memory == kNone) return kNone;
-  return FindPetContainer(w, LinkOf(w, w.Items[memory]).view());
+  if (memory == kNone) return {};
+  return PetHomeOf(w, LinkOf(w, w.Items[memory]).view());
 }
 
 // The shrunk-pet item: an empty record that owns its ten lines, put at the
 // front of the container so that it is written after the rest.
-void Shrink(World& w, const TWorldChar& c, RecordId container) {
-  w.OwnedLines.push_back(ShrunkPetLines(c, w.Items[container]));
+void Shrink(World& w, RecordId pet_char, const PetHome& home) {
+  const RecordId container = home.container;
+  w.OwnedLines.push_back(ShrunkPetLines(w.Chars[pet_char], w.Items[container]));
+  w.OwnedFrom.push_back(pet_char);
+  if (w.Report != nullptr) w.Report->Note({Change::kPetShrunk, false, pet_char, container, home.owner});
   const RecordId pet = w.Items.Make();
   TWorldItem& s = w.Items[pet];
   s.State = LinesState::kOwned;
@@ -75,8 +91,8 @@ void ShrinkPets(World& w, RunHost& host, RunThreads threads) {
     for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) {
       pump.Step(host);
       progress.Step(host, w.CharsPerPercent);
-      const RecordId container = PetContainerOf(w, w.Chars[id], memory_object);
-      if (container != kNone) Shrink(w, w.Chars[id], container);
+      const PetHome home = PetHomeOf(w, w.Chars[id], memory_object);
+      if (home.container != kNone) Shrink(w, id, home);
     }
     return;
   }
@@ -87,15 +103,15 @@ void ShrinkPets(World& w, RunHost& host, RunThreads threads) {
   std::vector<RecordId> chars;
   chars.reserve(w.CharCount);
   for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) chars.push_back(id);
-  std::vector<RecordId> containers(chars.size(), kNone);
+  std::vector<PetHome> homes(chars.size());
   ForEachOnTwoThreads(chars.size(), 256, [&](int, std::size_t i) {
     if (i + 2 < chars.size()) PrefetchItemsOf(w, w.Chars[chars[i + 2]]);
-    containers[i] = PetContainerOf(w, w.Chars[chars[i]], memory_object);
+    homes[i] = PetHomeOf(w, w.Chars[chars[i]], memory_object);
   });
   for (std::size_t i = 0; i < chars.size(); ++i) {
     pump.Step(host);
     progress.Step(host, w.CharsPerPercent);
-    if (containers[i] != kNone) Shrink(w, w.Chars[chars[i]], containers[i]);
+    if (homes[i].container != kNone) Shrink(w, chars[i], homes[i]);
   }
 }
 

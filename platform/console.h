@@ -35,6 +35,10 @@ bool IsTerminal(std::FILE* stream);
 // line" (not a dumb terminal, never assumed of a Windows console).
 bool TakesEscapeCodes(std::FILE* stream);
 
+// The width in columns of the terminal or console `stream` writes to, else
+// $COLUMNS, else 80.
+int TerminalColumns(std::FILE* stream);
+
 }  // namespace orv::platform
 
 #endif  // ORVANTOR_PLATFORM_CONSOLE_H_

@@ -1,3 +1,4 @@
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -23,6 +24,16 @@ bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) != 0; }
 bool TakesEscapeCodes(std::FILE* stream) {
   const char* term = std::getenv("TERM");
   return IsTerminal(stream) && (term == nullptr || std::strcmp(term, "dumb") != 0);
+}
+
+int TerminalColumns(std::FILE* stream) {
+  winsize size{};
+  if (::ioctl(::fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  if (const char* columns = std::getenv("COLUMNS")) {
+    const int n = std::atoi(columns);
+    if (n > 0) return n;
+  }
+  return 80;
 }
 
 }  // namespace orv::platform

@@ -66,4 +66,17 @@ bool IsTerminal(std::FILE* stream) {
 // even when it says it takes them; blanks erase a line on every one.
 bool TakesEscapeCodes(std::FILE*) { return false; }
 
+int TerminalColumns(std::FILE* stream) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (::GetConsoleScreenBufferInfo(HandleOf(stream), &info) != 0) {
+    const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+    if (columns > 0) return columns;
+  }
+  if (const char* columns = std::getenv("COLUMNS")) {
+    const int n = std::atoi(columns);
+    if (n > 0) return n;
+  }
+  return 80;
+}
+
 }  // namespace orv::platform

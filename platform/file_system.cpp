@@ -52,7 +52,8 @@ void AtomicFileWriter::Commit(bool sync) {
   CommitTogether(std::span<AtomicFileWriter* const>(&self, 1), sync);
 }
 
-std::string CommitTogether(std::span<AtomicFileWriter* const> files, bool sync) {
+std::string CommitTogether(std::span<AtomicFileWriter* const> files, bool sync,
+                           const std::string& backup_suffix) {
   for (AtomicFileWriter* f : files) f->Finish(sync);
   for (AtomicFileWriter* f : files) {
     if (f->committed_ || f->temp_.empty())
@@ -63,9 +64,10 @@ std::string CommitTogether(std::span<AtomicFileWriter* const> files, bool sync) 
   // removes them with the other temporary files.
   std::vector<std::string> kept(files.size());
   std::vector<bool> existed(files.size());
+  std::string backup_problems;
   for (std::size_t i = 0; i < files.size(); ++i) {
     existed[i] = NameExists(files[i]->file_);
-    if (existed[i] && i + 1 < files.size()) KeepOld(files[i]->file_, kept[i]);
+    if (existed[i] && (i + 1 < files.size() || !backup_suffix.empty())) KeepOld(files[i]->file_, kept[i]);
   }
   {
     InterruptHold hold;
@@ -102,16 +104,31 @@ std::string CommitTogether(std::span<AtomicFileWriter* const> files, bool sync) 
       if (!put_back.empty()) failure += "; " + put_back + " was put back as it was";
       throw IoError(failure);
     }
-    for (std::string& k : kept) ForgetAndRemove(k);
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+      std::string& k = kept[i];
+      if (k.empty() || backup_suffix.empty()) {
+        ForgetAndRemove(k);
+        continue;
+      }
+      // A backup is the old file's second name, made above, put in place.
+      const std::string backup = files[i]->file_ + backup_suffix;
+      const std::string why = RenameOver(k, backup);
+      if (!why.empty()) {
+        backup_problems += (backup_problems.empty() ? "" : "; ") + std::string("cannot keep the old ") +
+                           Quoted(files[i]->target_) + " as " + Quoted(backup) + " (" + why +
+                           "): it is kept as " + Quoted(k);
+      }
+      ForgetTemporaryFile(k.c_str());
+    }
     if (CurrentRunPhase() == RunPhase::kWorking) SetRunPhase(RunPhase::kSaved);
   }
-  if (!sync) return {};
+  if (!sync) return backup_problems;
   std::vector<std::string> folders;
   for (AtomicFileWriter* f : files) {
     const std::string folder = FolderOf(f->file_);
     if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
   }
-  std::string problems;
+  std::string problems = backup_problems;
   for (const std::string& folder : folders) {
     const std::string problem = SyncFolder(folder);
     if (!problem.empty()) problems += (problems.empty() ? "" : "; ") + problem;

@@ -85,7 +85,7 @@ class AtomicFileWriter {
   const std::string& TempPath() const { return temp_; }
 
  private:
-  friend std::string CommitTogether(std::span<AtomicFileWriter* const>, bool);
+  friend std::string CommitTogether(std::span<AtomicFileWriter* const>, bool, const std::string&);
 
   std::string target_;
   std::string file_;
@@ -102,9 +102,12 @@ class AtomicFileWriter {
 // putting one back fail too, HalfSaved says which file is new and where
 // its old content is kept. After the renames the folders are flushed to the
 // disk when `sync`, and a run in progress is marked saved (interrupts.h).
-// Returns what went wrong after the renames (a folder that could not be
-// synced), or an empty text.
-std::string CommitTogether(std::span<AtomicFileWriter* const> files, bool sync);
+// With a `backup_suffix`, the old content of each replaced target (that
+// same link) stays as the target's file name and the suffix, replacing an
+// older backup. Returns what went wrong after the renames (a folder that
+// could not be synced, a backup that could not be named), or an empty text.
+std::string CommitTogether(std::span<AtomicFileWriter* const> files, bool sync,
+                           const std::string& backup_suffix = "");
 
 // Temporary files of ours in `folder` (".NAME.orvantor-PID-N.tmp") whose
 // process no longer runs, left by a run that was killed or lost its power:
