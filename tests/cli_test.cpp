@@ -2,7 +2,6 @@
 // to stdout and stderr, and that a failure creates no target.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cctype>
@@ -16,16 +15,7 @@
 namespace orv::testing {
 namespace {
 
-struct Result {
-  int code = -1;
-  std::string out, err;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using Result = CommandResult;
 
 class CliTest : public ::testing::Test {
  protected:
@@ -39,17 +29,7 @@ class CliTest : public ::testing::Test {
 
   // Runs the command line; `environment` ("NAME=value ...") goes before it.
   Result Cli(const std::vector<std::string>& args, const std::string& environment = "") {
-    std::string command = environment + " " + Quote(ORVANTOR_CLI);
-    for (const auto& a : args) command += " " + Quote(a);
-    command += " </dev/null >" + Quote(dir.File("stdout")) + " 2>" + Quote(dir.File("stderr"));
-    const int status = std::system(command.c_str());
-    Result r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = ReadFile(dir.File("stdout"));
-    r.err = ReadFile(dir.File("stderr"));
-    std::filesystem::remove(dir.File("stdout"));
-    std::filesystem::remove(dir.File("stderr"));
-    return r;
+    return RunCommand(ORVANTOR_CLI, args, dir, environment);
   }
   Result Convert(std::vector<std::string> extra, const std::string& environment = "") {
     std::vector<std::string> args = {"convert", source, "--world-file", world, "--char-file", chars};
@@ -149,7 +129,6 @@ TEST_F(CliTest, JsonSummaryIsOneObject) {
 }
 
 TEST(JsonString, PathsOfAnyBytesStayValidJson) {
-  using cli::JsonString;
   EXPECT_EQ(JsonString("caf\xc3\xa9/\xe2\x82\xac/\xf0\x9f\x8c\x8d"), "\"caf\xc3\xa9/\xe2\x82\xac/\xf0\x9f\x8c\x8d\"");
   EXPECT_EQ(JsonString("a\xff\xe9z"), "\"a\\u00ff\\u00e9z\"") << "Latin-1 bytes";
   EXPECT_EQ(JsonString("\xc3"), "\"\\u00c3\"") << "a sequence cut short";
