@@ -14,6 +14,7 @@
 #include "cli/list_warnings.h"
 #include "cli/progress_line.h"
 #include "cli/suggest.h"
+#include "tests/cli_run.h"
 #include "tests/test_util.h"
 
 namespace orv::testing {
@@ -44,8 +45,8 @@ class ReportCliTest : public ::testing::Test {
                             "[WORLDITEM 03]", "SERIAL=i", "CONT=n",                // 10-12
                             "[EOF]"}));
   }
-  CommandResult Cli(const Lines& args) { return RunCommand(ORVANTOR_CLI, args, dir); }
-  CommandResult Convert(const Lines& extra) {
+  CliRun Cli(const Lines& args, const Lines& prefix = {}) { return RunCli(args, dir.path(), prefix); }
+  CliRun Convert(const Lines& extra) {
     Lines args = {"convert", source, "--world-file", world, "--char-file", chars};
     args.insert(args.end(), extra.begin(), extra.end());
     return Cli(args);
@@ -56,8 +57,8 @@ class ReportCliTest : public ::testing::Test {
 };
 
 TEST_F(ReportCliTest, TheReportGoesToAFileOrToStdout) {
-  const CommandResult r = Convert({"--report", dir.File("report.jsonl"), "-q"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  const CliRun r = Convert({"--report", dir.File("report.jsonl"), "-q"});
+  ASSERT_EQ(r.ShellStatus(), 0) << r.err;
   const std::vector<Json> report = JsonLines(ReadFile(dir.File("report.jsonl")));
   ASSERT_EQ(report.size(), 3u);
   EXPECT_EQ(report[0], Json::parse(R"({"change":"left_loose","serial":"early","line":5,"container":"n","reason":"later_in_file"})"));
@@ -67,35 +68,36 @@ TEST_F(ReportCliTest, TheReportGoesToAFileOrToStdout) {
   EXPECT_EQ(dir.Names(), (Lines{"out-chars.scp", "out-world.scp", "report.jsonl", "world.scp"}))
       << "no temporary file is left";
 
-  const CommandResult to_stdout = Convert({"--report", "-", "-q"});
-  ASSERT_EQ(to_stdout.code, 0) << to_stdout.err;
+  const CliRun to_stdout = Convert({"--report", "-", "-q"});
+  ASSERT_EQ(to_stdout.ShellStatus(), 0) << to_stdout.err;
   EXPECT_EQ(JsonLines(to_stdout.out), report) << "stdout holds the report alone";
   EXPECT_NE(to_stdout.err.find("report: standard output: 3 changes"), std::string::npos) << to_stdout.err;
 
   // A run that fails leaves no report either.
   std::filesystem::remove(dir.File("report.jsonl"));
-  const CommandResult failed = Cli({"convert", source, "--world-file", dir.File("no/such/w.scp"), "--char-file",
+  const CliRun failed = Cli({"convert", source, "--world-file", dir.File("no/such/w.scp"), "--char-file",
                                     chars, "--report", dir.File("report.jsonl"), "-q"});
-  EXPECT_EQ(failed.code, 1);
+  EXPECT_EQ(failed.ShellStatus(), 1);
   EXPECT_EQ(dir.Names(), (Lines{"out-chars.scp", "out-world.scp", "world.scp"}));
 
   for (const std::string& clash : {source, world}) {
-    const CommandResult refused = Convert({"--report", clash, "-q"});
-    EXPECT_EQ(refused.code, 2) << clash;
+    const CliRun refused = Convert({"--report", clash, "-q"});
+    EXPECT_EQ(refused.ShellStatus(), 2) << clash;
   }
-  EXPECT_EQ(Convert({"--report", ""}).code, 2);
+  EXPECT_EQ(Convert({"--report", ""}).ShellStatus(), 2);
 }
 
 TEST_F(ReportCliTest, ReportCountsMatchTheSummaryOnAGeneratedSave) {
   const std::string save = dir.File("generated.scp");
-  const CommandResult made = RunCommand(ORVANTOR_GEN_WORLD, {"--size", "3M", "--seed", "7", "--out", save}, dir);
-  ASSERT_EQ(made.code, 0) << made.err;
+  const std::string generate =
+      std::string(ORVANTOR_GEN_WORLD) + " --size 3M --seed 7 --out '" + save + "' 2>/dev/null";
+  ASSERT_EQ(std::system(generate.c_str()), 0);
   WriteFile(dir.File("positions.txt"), "1,1,1\r\n2,2,2\r\n");
   const std::string samples = std::string(ORVANTOR_SOURCE_DIR) + "/samples/";
-  const CommandResult r = Cli({"convert", save, "--world-file", world, "--char-file", chars, "--json", "-q",
+  const CliRun r = Cli({"convert", save, "--world-file", world, "--char-file", chars, "--json", "-q",
                                "--move-chars", dir.File("positions.txt"), "--illegal-items",
                                samples + "illegal.txt", "--report", dir.File("r.jsonl")});
-  ASSERT_EQ(r.code, 0) << r.err;
+  ASSERT_EQ(r.ShellStatus(), 0) << r.err;
   const Json summary = Json::parse(r.out);
   std::map<std::string, std::uint64_t> counts;
   for (const Json& o : JsonLines(ReadFile(dir.File("r.jsonl")))) ++counts[o["change"].get<std::string>()];
@@ -119,8 +121,8 @@ TEST_F(ReportCliTest, ReportCountsMatchTheSummaryOnAGeneratedSave) {
             ReadFile(dir.File("r.jsonl")).size() == 0 ? 0u : JsonLines(ReadFile(dir.File("r.jsonl"))).size());
 
   // The check finds the same loose items, with the same lines.
-  const CommandResult check = Cli({"check", save, "--json", "-q"});
-  EXPECT_EQ(check.code, cli::kExitFindings);
+  const CliRun check = Cli({"check", save, "--json", "-q"});
+  EXPECT_EQ(check.ShellStatus(), cli::kExitFindings);
   std::uint64_t loose = 0;
   for (const Json& o : JsonLines(check.out)) loose += o["finding"] == "left_loose" ? 1 : 0;
   EXPECT_EQ(loose, counts["left_loose"]);
@@ -128,8 +130,8 @@ TEST_F(ReportCliTest, ReportCountsMatchTheSummaryOnAGeneratedSave) {
 
 TEST_F(ReportCliTest, TheSummarySaysWhatItDescribes) {
   WriteFile(world, "old\r\n");
-  const CommandResult r = Convert({});
-  ASSERT_EQ(r.code, 0) << r.err;
+  const CliRun r = Convert({});
+  ASSERT_EQ(r.ShellStatus(), 0) << r.err;
   for (const std::string& expected :
        {"source: " + source + "\n", std::string("passes: move chars off, shrink pets on, delete NPCs on, "
                                                 "delete respawn points on, illegal items off\n"),
@@ -140,11 +142,10 @@ TEST_F(ReportCliTest, TheSummarySaysWhatItDescribes) {
     EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
 
   // Relative names are made absolute.
-  const CommandResult relative = RunCommand(
-      ORVANTOR_CLI,
-      {"convert", "world.scp", "--world-file", "out-world.scp", "--char-file", "out-chars.scp", "--json", "-q"}, dir,
-      "cd '" + dir.path() + "' &&");
-  ASSERT_EQ(relative.code, 0) << relative.err;
+  const CliRun relative =
+      Cli({"convert", "world.scp", "--world-file", "out-world.scp", "--char-file", "out-chars.scp", "--json", "-q"},
+          {"env", "-C", dir.path()});
+  ASSERT_EQ(relative.ShellStatus(), 0) << relative.err;
   const Json summary = Json::parse(relative.out);
   EXPECT_EQ(summary["ok"], true);
   EXPECT_EQ(summary["source"]["path"], source);
@@ -156,8 +157,8 @@ TEST_F(ReportCliTest, TheSummarySaysWhatItDescribes) {
 TEST_F(ReportCliTest, ADryRunTouchesNoFileButTheReport) {
   WriteFile(world, "old world\r\n");
   const auto before = std::filesystem::last_write_time(world);
-  const CommandResult r = Convert({"--dry-run", "--report", dir.File("r.jsonl"), "--backup"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  const CliRun r = Convert({"--dry-run", "--report", dir.File("r.jsonl"), "--backup"});
+  ASSERT_EQ(r.ShellStatus(), 0) << r.err;
   EXPECT_EQ(dir.Names(), (Lines{"out-world.scp", "r.jsonl", "world.scp"})) << "no target, no temporary file";
   EXPECT_EQ(ReadFile(world), "old world\r\n");
   EXPECT_EQ(std::filesystem::last_write_time(world), before);
@@ -168,7 +169,7 @@ TEST_F(ReportCliTest, ADryRunTouchesNoFileButTheReport) {
 
   // The counts are those of the files a real run writes.
   const Json dry = Json::parse(Convert({"--dry-run", "--json", "-q"}).out);
-  ASSERT_EQ(Convert({"-q"}).code, 0);
+  ASSERT_EQ(Convert({"-q"}).ShellStatus(), 0);
   EXPECT_EQ(dry["dry_run"], true);
   EXPECT_EQ(dry["world_file"]["bytes"].get<std::uint64_t>(), std::filesystem::file_size(world));
   EXPECT_EQ(dry["char_file"]["bytes"].get<std::uint64_t>(), std::filesystem::file_size(chars));
@@ -178,33 +179,33 @@ TEST_F(ReportCliTest, ADryRunTouchesNoFileButTheReport) {
 TEST_F(ReportCliTest, BackupsKeepTheReplacedTargets) {
   WriteFile(world, "old world\r\n");
   WriteFile(world + "~", "older world\r\n");
-  const CommandResult r = Convert({"--backup", "-q"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  const CliRun r = Convert({"--backup", "-q"});
+  ASSERT_EQ(r.ShellStatus(), 0) << r.err;
   EXPECT_EQ(ReadFile(world + "~"), "old world\r\n") << "the last one replaced";
   EXPECT_FALSE(std::filesystem::exists(chars + "~")) << "a created target has nothing to keep";
   EXPECT_NE(r.out.find("(replaced; the old one kept as " + world + "~)"), std::string::npos) << r.out;
 
   const std::string converted = ReadFile(world);
-  ASSERT_EQ(Convert({"--suffix", ".bak", "-q"}).code, 0);
+  ASSERT_EQ(Convert({"--suffix", ".bak", "-q"}).ShellStatus(), 0);
   EXPECT_EQ(ReadFile(world + ".bak"), converted);
   EXPECT_EQ(ReadFile(chars + ".bak"), ReadFile(chars));
   EXPECT_EQ(dir.Names(), (Lines{"out-chars.scp", "out-chars.scp.bak", "out-world.scp", "out-world.scp.bak",
                                 "out-world.scp~", "world.scp"}));
-  EXPECT_EQ(Convert({"--suffix", ""}).code, 2);
+  EXPECT_EQ(Convert({"--suffix", ""}).ShellStatus(), 2);
 }
 
 TEST_F(ReportCliTest, AFailureWithJsonIsAJsonObjectToo) {
   std::filesystem::remove(source);
-  const CommandResult r = Convert({"--json", "-q"});
-  EXPECT_EQ(r.code, 1);
+  const CliRun r = Convert({"--json", "-q"});
+  EXPECT_EQ(r.ShellStatus(), 1);
   const Json failure = Json::parse(r.out);
   EXPECT_EQ(failure["ok"], false);
   EXPECT_EQ(failure["exit_status"], 1);
   EXPECT_NE(failure["error"].get<std::string>().find("can't find Source Worldfile"), std::string::npos) << r.out;
   EXPECT_FALSE(r.err.empty()) << "the error is on stderr as well";
 
-  const CommandResult usage = Convert({"--json", "--priority", "0"});
-  EXPECT_EQ(usage.code, 2);
+  const CliRun usage = Convert({"--json", "--priority", "0"});
+  EXPECT_EQ(usage.ShellStatus(), 2);
   EXPECT_EQ(Json::parse(usage.out)["exit_status"], 2) << usage.out;
   EXPECT_NE(Json::parse(Convert({"--json", "--world-fil", "x"}).out)["error"].get<std::string>().find("--world-file"),
             std::string::npos);
@@ -220,8 +221,8 @@ TEST_F(ReportCliTest, CheckListsFindingsWithTheirLinesAndExitsWithItsOwnStatus) 
                            "[EOF]", "more"});                      // 13-14
   save[save.find('#')] = '\0';
   WriteFile(odd, save);
-  const CommandResult json = Cli({"check", odd, "--json", "-q"});
-  EXPECT_EQ(json.code, cli::kExitFindings) << json.err;
+  const CliRun json = Cli({"check", odd, "--json", "-q"});
+  EXPECT_EQ(json.ShellStatus(), cli::kExitFindings) << json.err;
   Lines found;
   for (const Json& o : JsonLines(json.out)) {
     found.push_back(o["finding"].get<std::string>() + " " + std::to_string(o["line"].get<int>()) + " " +
@@ -230,21 +231,21 @@ TEST_F(ReportCliTest, CheckListsFindingsWithTheirLinesAndExitsWithItsOwnStatus) 
   EXPECT_EQ(found, (Lines{"left_loose 3 7", "self_container 3 7", "short_head 6 5", "duplicate_serial 8 5",
                           "nul_byte 10 ", "duplicate_serial 11 5", "text_after_end 14 "}));
 
-  const CommandResult text = Cli({"check", odd, "-q"});
-  EXPECT_EQ(text.code, cli::kExitFindings);
+  const CliRun text = Cli({"check", odd, "-q"});
+  EXPECT_EQ(text.ShellStatus(), cli::kExitFindings);
   EXPECT_NE(text.out.find("duplicate_serial         2"), std::string::npos) << text.out;
   EXPECT_NE(text.out.find("  line 8, serial \"5\", section \"item\", first_line 6\n"), std::string::npos) << text.out;
 
   WriteFile(odd, Crlf({"[WORLDCHAR 1]", "SERIAL=5", "[EOF]"}));
-  const CommandResult clean = Cli({"check", odd});
-  EXPECT_EQ(clean.code, 0) << clean.out;
+  const CliRun clean = Cli({"check", odd});
+  EXPECT_EQ(clean.ShellStatus(), 0) << clean.out;
   EXPECT_NE(clean.out.find("nothing found"), std::string::npos);
   EXPECT_NE(clean.err.find("[2/2] analysing worldfile"), std::string::npos) << clean.err;
 
   WriteFile(odd, Crlf({"[WORLDCHAR 1]", "SERIAL=5"}));
   EXPECT_NE(Cli({"check", odd, "--json"}).out.find("\"no_end_marker\""), std::string::npos);
-  EXPECT_EQ(Cli({"check", dir.File("missing.scp")}).code, 1);
-  EXPECT_EQ(Cli({"check"}).code, 2);
+  EXPECT_EQ(Cli({"check", dir.File("missing.scp")}).ShellStatus(), 1);
+  EXPECT_EQ(Cli({"check"}).ShellStatus(), 2);
 }
 
 TEST(FindingsText, ListsTheFirstOfEachKindUnlessAllAreAsked) {
@@ -260,9 +261,9 @@ TEST(FindingsText, ListsTheFirstOfEachKindUnlessAllAreAsked) {
 TEST_F(ReportCliTest, ListsAreWarnedAboutOncePerKindWithLineNumbers) {
   WriteFile(dir.File("illegal.txt"), Crlf({"\xef\xbb\xbf" "0186b", "186b", "", "0a]", " 0b", "0zzz "}));
   WriteFile(dir.File("positions.txt"), "1,1,1\r\n2,2,2\r\n3,3,3\r\n");
-  const CommandResult r = Convert({"-q", "--illegal-items", dir.File("illegal.txt"), "--move-chars",
+  const CliRun r = Convert({"-q", "--illegal-items", dir.File("illegal.txt"), "--move-chars",
                                    dir.File("positions.txt")});
-  ASSERT_EQ(r.code, 0) << r.err;
+  ASSERT_EQ(r.ShellStatus(), 0) << r.err;
   const std::string list = dir.File("illegal.txt");
   for (const std::string& expected : {
            list + ": line 1: a UTF-8 byte-order mark begins the file",
@@ -277,11 +278,11 @@ TEST_F(ReportCliTest, ListsAreWarnedAboutOncePerKindWithLineNumbers) {
   }
 
   WriteFile(dir.File("empty.txt"), "");
-  const CommandResult empty = Convert({"-q", "--illegal-items", dir.File("empty.txt")});
-  EXPECT_EQ(empty.code, 0);
+  const CliRun empty = Convert({"-q", "--illegal-items", dir.File("empty.txt")});
+  EXPECT_EQ(empty.ShellStatus(), 0);
   EXPECT_NE(empty.err.find("empty.txt: the file is empty: no item is removed"), std::string::npos) << empty.err;
-  EXPECT_EQ(Convert({"--illegal-items", ""}).code, 2);
-  EXPECT_EQ(Convert({"--move-chars", ""}).code, 2);
+  EXPECT_EQ(Convert({"--illegal-items", ""}).ShellStatus(), 2);
+  EXPECT_EQ(Convert({"--move-chars", ""}).ShellStatus(), 2);
 }
 
 TEST(ListWarnings, FewerPositionsThanPlayersAreHandedOutAgain) {
@@ -294,8 +295,8 @@ TEST(ListWarnings, FewerPositionsThanPlayersAreHandedOutAgain) {
 }
 
 TEST_F(ReportCliTest, HelpStatesTheDefaultsAndMisspellingsAreNamed) {
-  const CommandResult help = Cli({"convert", "--help"});
-  EXPECT_EQ(help.code, 0);
+  const CliRun help = Cli({"convert", "--help"});
+  EXPECT_EQ(help.ShellStatus(), 0);
   for (const char* expected : {"deletes every NPC", "--report", "(default: deleted)", "process priority",
                                "It does not change the files"})
     EXPECT_NE(help.out.find(expected), std::string::npos) << expected;
@@ -304,11 +305,11 @@ TEST_F(ReportCliTest, HelpStatesTheDefaultsAndMisspellingsAreNamed) {
   EXPECT_NE(Cli({"help", "check"}).out.find("--all"), std::string::npos);
   EXPECT_EQ(Cli({"-V"}).out, Cli({"--version"}).out);
 
-  const CommandResult typo = Convert({"--world-fil", world});
-  EXPECT_EQ(typo.code, 2);
+  const CliRun typo = Convert({"--world-fil", world});
+  EXPECT_EQ(typo.ShellStatus(), 2);
   EXPECT_NE(typo.err.find("unknown option --world-fil; did you mean --world-file?"), std::string::npos) << typo.err;
-  const CommandResult command = Cli({"conver", source});
-  EXPECT_EQ(command.code, 2);
+  const CliRun command = Cli({"conver", source});
+  EXPECT_EQ(command.ShellStatus(), 2);
   EXPECT_NE(command.err.find("unknown command conver; did you mean convert?"), std::string::npos) << command.err;
   EXPECT_EQ(cli::ClosestName("--xyzzy", {"--world-file", "--char-file"}), "");
   EXPECT_EQ(cli::ClosestName("--ill", {"--illegal-items", "--json"}), "--illegal-items");

@@ -10,12 +10,17 @@
 #include <vector>
 
 #include "cli/summary.h"
+#include "tests/cli_run.h"
 #include "tests/test_util.h"
 
 namespace orv::testing {
 namespace {
 
-using Result = CommandResult;
+// What a run left: the status as a shell reports it, and the output.
+struct Result {
+  int code = -1;
+  std::string out, err;
+};
 
 class CliTest : public ::testing::Test {
  protected:
@@ -27,9 +32,13 @@ class CliTest : public ::testing::Test {
                             "SERIAL=n", "[WORLDITEM 03]", "SERIAL=i", "[EOF]"}));
   }
 
-  // Runs the command line; `environment` ("NAME=value ...") goes before it.
+  // Runs the command line; `environment` ("NAME=value") is added to the
+  // test's own.
   Result Cli(const std::vector<std::string>& args, const std::string& environment = "") {
-    return RunCommand(ORVANTOR_CLI, args, dir, environment);
+    std::vector<std::string> env;
+    if (!environment.empty()) env.push_back(environment);
+    const CliRun r = RunCli(args, dir.path(), {}, env);
+    return {r.ShellStatus(), r.out, r.err};
   }
   Result Convert(std::vector<std::string> extra, const std::string& environment = "") {
     std::vector<std::string> args = {"convert", source, "--world-file", world, "--char-file", chars};
