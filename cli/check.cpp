@@ -8,6 +8,7 @@
 #include "engine/analyse.h"
 #include "engine/errors.h"
 #include "engine/json_text.h"
+#include "platform/quoted.h"
 
 namespace orv::cli {
 
@@ -45,7 +46,7 @@ std::string FindingJson(const Finding& f) {
 
 std::string FindingsText(const std::vector<Finding>& findings, const std::string& source, bool all,
                          std::size_t shown) {
-  std::string out = source + ": ";
+  std::string out = platform::Quoted(source) + ": ";
   out += findings.empty() ? std::string("nothing found\n")
                           : std::to_string(findings.size()) + (findings.size() == 1 ? " finding\n" : " findings\n");
   if (findings.empty()) return out;

@@ -3,6 +3,8 @@
 #include <functional>
 #include <string_view>
 
+#include "platform/quoted.h"
+
 namespace orv::cli {
 
 std::string LineNumbersText(const std::vector<std::size_t>& lines, std::size_t most) {
@@ -53,9 +55,9 @@ class Warnings {
   explicit Warnings(const std::string& path) : path_(path) {}
 
   void Add(const std::vector<std::size_t>& lines, const std::string& what) {
-    if (!lines.empty()) texts_.push_back(path_ + ": " + LineNumbersText(lines) + ": " + what);
+    if (!lines.empty()) texts_.push_back(platform::Quoted(path_) + ": " + LineNumbersText(lines) + ": " + what);
   }
-  void Add(const std::string& text) { texts_.push_back(path_ + ": " + text); }
+  void Add(const std::string& text) { texts_.push_back(platform::Quoted(path_) + ": " + text); }
   std::vector<std::string> Take() { return std::move(texts_); }
 
  private:

@@ -18,7 +18,8 @@ namespace orv::cli {
 // What is odd about a list before it is used: an empty file, a byte-order
 // mark, blank lines, entries with blanks at either end; for the
 // illegal-item list also ids without the leading "0" or ending in "]".
-// Each text is one warning, without a line feed, naming `path`.
+// Each text is one warning, without a line feed, naming `path` (quoted as
+// every file name in a message is).
 std::vector<std::string> PositionListWarnings(const LineList& list, const std::string& path);
 std::vector<std::string> IllegalListWarnings(const LineList& list, const std::string& path);
 

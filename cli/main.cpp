@@ -25,6 +25,7 @@
 #include "platform/file_system.h"
 #include "platform/interrupts.h"
 #include "platform/power_off.h"
+#include "platform/quoted.h"
 
 namespace orv::cli {
 namespace {
@@ -93,7 +94,8 @@ int RunConvert(ConvertOptions& o, const ConvertExtras& x, const orv::RunOptions&
   if (!x.report.empty() && x.report != "-") {
     for (const std::string* other : {&o.source, &o.world_file, &o.char_file}) {
       if (orv::platform::SameFile(x.report, *other)) {
-        return Fail("orvantor: the report would overwrite " + *other + "; choose another file", kExitUsage,
+        return Fail("orvantor: the report would overwrite " + orv::platform::Quoted(*other) + "; choose another file",
+                    kExitUsage,
                     x.json);
       }
     }

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/quoted.h"
+
 namespace orv::cli {
 
 namespace {
@@ -15,7 +17,7 @@ std::string U(unsigned long long v) { return std::to_string(v); }
 std::string Action(const TargetFacts& t, const SummaryFacts& f) {
   if (f.dry_run) return t.existed ? "would be replaced" : "would be created";
   if (!t.existed) return "created";
-  if (!f.backup_suffix.empty()) return "replaced; the old one kept as " + t.path + f.backup_suffix;
+  if (!f.backup_suffix.empty()) return "replaced; the old one kept as " + platform::Quoted(t.path + f.backup_suffix);
   return "replaced";
 }
 
@@ -55,7 +57,7 @@ std::string SummaryText(const RunSummary& s, const SummaryFacts& f) {
   std::snprintf(seconds, sizeof seconds, "%.3f", s.seconds);
   std::string out;
   if (f.dry_run) out += "dry run: nothing was written\n";
-  out += "source: " + f.source + "\n";
+  out += "source: " + platform::Quoted(f.source) + "\n";
   out += "passes: move chars " + OnOff(f.move_chars) + ", shrink pets " + OnOff(f.shrink_pets) +
          ", delete NPCs " + OnOff(f.delete_npcs) + ", delete respawn points " +
          OnOff(f.delete_respawn_points) + ", illegal items " + OnOff(f.illegal_items) + "\n";
@@ -80,13 +82,13 @@ std::string SummaryText(const RunSummary& s, const SummaryFacts& f) {
          U(p.memory_objects_removed) + ")\n";
   out += "  illegal items removed: " + U(p.illegal_items_removed) + " (items destroyed inside " +
          U(p.illegal_contents_destroyed) + ")\n";
-  out += "character file: " + f.char_file.path + " (" + Action(f.char_file, f) + "): " +
+  out += "character file: " + platform::Quoted(f.char_file.path) + " (" + Action(f.char_file, f) + "): " +
          U(s.char_file_lines) + " lines, " + U(s.char_file_bytes) + " bytes\n";
-  out += "world file: " + f.world_file.path + " (" + Action(f.world_file, f) + "): " +
+  out += "world file: " + platform::Quoted(f.world_file.path) + " (" + Action(f.world_file, f) + "): " +
          U(s.world_file_lines) + " lines, " + U(s.world_file_bytes) + " bytes\n";
   if (f.report) {
     out += "report: " + (f.report_file.path == "-" ? std::string("standard output")
-                                                    : f.report_file.path + " (" +
+                                                    : platform::Quoted(f.report_file.path) + " (" +
                                                           (f.report_file.existed ? "replaced" : "created") + ")") +
            ": " + U(f.report_changes) + " changes\n";
   }

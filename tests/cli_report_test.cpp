@@ -64,7 +64,7 @@ TEST_F(ReportCliTest, TheReportGoesToAFileOrToStdout) {
   EXPECT_EQ(report[0], Json::parse(R"({"change":"left_loose","serial":"early","line":5,"container":"n","reason":"later_in_file"})"));
   EXPECT_EQ(report[1], Json::parse(R"({"change":"npc_deleted","serial":"n","line":8})"));
   EXPECT_EQ(report[2], Json::parse(R"({"change":"item_destroyed","serial":"i","line":10,"by":"n"})"));
-  EXPECT_NE(r.out.find("report: " + dir.File("report.jsonl") + " (created): 3 changes"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("report: '" + dir.File("report.jsonl") + "' (created): 3 changes"), std::string::npos) << r.out;
   EXPECT_EQ(dir.Names(), (Lines{"out-chars.scp", "out-world.scp", "report.jsonl", "world.scp"}))
       << "no temporary file is left";
 
@@ -133,12 +133,12 @@ TEST_F(ReportCliTest, TheSummarySaysWhatItDescribes) {
   const CliRun r = Convert({});
   ASSERT_EQ(r.ShellStatus(), 0) << r.err;
   for (const std::string& expected :
-       {"source: " + source + "\n", std::string("passes: move chars off, shrink pets on, delete NPCs on, "
+       {"source: '" + source + "'\n", std::string("passes: move chars off, shrink pets on, delete NPCs on, "
                                                 "delete respawn points on, illegal items off\n"),
         std::string("in the source:\n  characters: 2 (players 1, NPCs 1)\n"),
         std::string("  items left loose because their container comes later in the file: 1\n"),
-        std::string("changes made:\n"), "character file: " + chars + " (created): ",
-        "world file: " + world + " (replaced): ", std::string("finished: ")})
+        std::string("changes made:\n"), "character file: '" + chars + "' (created): ",
+        "world file: '" + world + "' (replaced): ", std::string("finished: ")})
     EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
 
   // Relative names are made absolute.
@@ -164,7 +164,7 @@ TEST_F(ReportCliTest, ADryRunTouchesNoFileButTheReport) {
   EXPECT_EQ(std::filesystem::last_write_time(world), before);
   EXPECT_EQ(JsonLines(ReadFile(dir.File("r.jsonl"))).size(), 3u);
   EXPECT_NE(r.out.find("dry run: nothing was written\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("world file: " + world + " (would be replaced): "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("world file: '" + world + "' (would be replaced): "), std::string::npos) << r.out;
   EXPECT_EQ(r.err.find("saving files"), std::string::npos) << r.err;
 
   // The counts are those of the files a real run writes.
@@ -183,7 +183,7 @@ TEST_F(ReportCliTest, BackupsKeepTheReplacedTargets) {
   ASSERT_EQ(r.ShellStatus(), 0) << r.err;
   EXPECT_EQ(ReadFile(world + "~"), "old world\r\n") << "the last one replaced";
   EXPECT_FALSE(std::filesystem::exists(chars + "~")) << "a created target has nothing to keep";
-  EXPECT_NE(r.out.find("(replaced; the old one kept as " + world + "~)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("(replaced; the old one kept as '" + world + "~')"), std::string::npos) << r.out;
 
   const std::string converted = ReadFile(world);
   ASSERT_EQ(Convert({"--suffix", ".bak", "-q"}).ShellStatus(), 0);
@@ -264,7 +264,7 @@ TEST_F(ReportCliTest, ListsAreWarnedAboutOncePerKindWithLineNumbers) {
   const CliRun r = Convert({"-q", "--illegal-items", dir.File("illegal.txt"), "--move-chars",
                                    dir.File("positions.txt")});
   ASSERT_EQ(r.ShellStatus(), 0) << r.err;
-  const std::string list = dir.File("illegal.txt");
+  const std::string list = "'" + dir.File("illegal.txt") + "'";
   for (const std::string& expected : {
            list + ": line 1: a UTF-8 byte-order mark begins the file",
            list + ": line 3: a blank line is an entry that matches no item",
@@ -272,7 +272,7 @@ TEST_F(ReportCliTest, ListsAreWarnedAboutOncePerKindWithLineNumbers) {
            list + ": line 2: an id without its leading \"0\" matches nothing",
            list + ": line 4: an id ending in \"]\" matches nothing",
            list + ": lines 1, 2, 4, 5 and 6: no item of the save has this id",
-           dir.File("positions.txt") + ": 3 positions, but 1 player character has a position line: the last 2 "
+           "'" + dir.File("positions.txt") + "': 3 positions, but 1 player character has a position line: the last 2 "
                                        "are not used"}) {
     EXPECT_NE(r.err.find("orvantor: warning: " + expected), std::string::npos) << expected << "\n" << r.err;
   }
@@ -280,7 +280,7 @@ TEST_F(ReportCliTest, ListsAreWarnedAboutOncePerKindWithLineNumbers) {
   WriteFile(dir.File("empty.txt"), "");
   const CliRun empty = Convert({"-q", "--illegal-items", dir.File("empty.txt")});
   EXPECT_EQ(empty.ShellStatus(), 0);
-  EXPECT_NE(empty.err.find("empty.txt: the file is empty: no item is removed"), std::string::npos) << empty.err;
+  EXPECT_NE(empty.err.find("empty.txt': the file is empty: no item is removed"), std::string::npos) << empty.err;
   EXPECT_EQ(Convert({"--illegal-items", ""}).ShellStatus(), 2);
   EXPECT_EQ(Convert({"--move-chars", ""}).ShellStatus(), 2);
 }
