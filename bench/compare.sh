@@ -52,8 +52,8 @@ for ((r = 1; r <= runs; r++)); do
     t0=$EPOCHREALTIME
     status=0
     /usr/bin/time -f '%U %S' -o "$work/cpu" bash -c "$command" >"$work/log" 2>&1 || status=$?
-    # check exits with 4 when it lists findings: that is a finished run.
-    if [[ $status != 0 && $status != 4 ]]; then
+    # check exits with 5 when it lists findings: that is a finished run.
+    if [[ $status != 0 && $status != 5 ]]; then
       tail -n 20 "$work/log" >&2
       echo "compare.sh: ${labels[$i]} failed" >&2
       exit 1
