@@ -86,6 +86,9 @@ int RunCheck(const CheckOptions& options) {
   // The check runs no pass: "delete NPCs" off keeps every line as it is.
   settings.delete_npcs = settings.shrink_pets = settings.delete_respawn_points = false;
   World w;
+  // The analysis notes every section's line as it files it: no sweep over
+  // the source afterwards.
+  w.SectionLines.wanted = true;
   std::vector<Finding> findings;
   {
     CliHost host(settings, stderr);

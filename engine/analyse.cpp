@@ -271,7 +271,7 @@ class Filer {
   Filer(World& w, RunHost& host, const SectionReader& reader)
       : w_(w), host_(host), reader_(reader),
         lines_per_percent_(w.SourceLines.LineCount() / 100),
-        note_lines_(w.Report != nullptr && w.SourceLines.LineCount() <= 0xffffffffu) {
+        note_lines_((w.Report != nullptr || w.SectionLines.wanted) && w.SourceLines.LineCount() <= 0xffffffffu) {
     w_.SectionLines.noted = note_lines_;
     if (note_lines_) {
       w_.SectionLines.items.reserve(static_cast<std::size_t>(
@@ -299,6 +299,7 @@ class Filer {
       pump_.Step(host_);
       switch (t->kind) {
         case Turn::Kind::kEndMarker:
+          if constexpr (kNoteLines) w_.SectionLines.end_marker = next_line_ + 1;
           return false;
         case Turn::Kind::kFailed:
           std::rethrow_exception(reader_.Failure());

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <system_error>
 #include <thread>
 
@@ -133,6 +134,76 @@ LineCounts Count(std::string_view bytes, bool parallel) {
 }  // namespace
 
 LineCounts CountLinesAndItemHeads(std::string_view bytes) { return Count(bytes, true); }
+
+namespace {
+
+// The NULs of [begin, end), one a line, with the line numbers counted from
+// `begin` (the range ends after an LF or at a byte that is not CR, see
+// Count). Lines are counted only up to the last NUL: a save has none, and
+// then the sweep is one memchr.
+std::vector<NulByte> SweepForNuls(const char* begin, const char* end, const char* buffer_end) {
+  std::vector<NulByte> nuls;
+  std::uint64_t separators = 0;
+  for (const char* p = begin; p < end;) {
+    const void* found = std::memchr(p, 0, static_cast<std::size_t>(end - p));
+    if (found == nullptr) break;
+    const char* nul = static_cast<const char*>(found);
+    // A CR right before the NUL ended a line of its own.
+    separators += CountSeparators(p, nul, buffer_end).separators;
+    const std::uint64_t line = separators + 1;
+    if (nuls.empty() || nuls.back().line != line) nuls.push_back({static_cast<std::uint64_t>(nul - begin), line});
+    p = nul + 1;
+  }
+  return nuls;
+}
+
+}  // namespace
+
+std::vector<NulByte> FindNulBytes(std::string_view bytes) {
+  const char* begin = bytes.data();
+  const char* end = begin + bytes.size();
+  constexpr std::size_t kParallelFrom = 64u << 20;
+  if (bytes.size() < kParallelFrom || std::thread::hardware_concurrency() < 2) {
+    return SweepForNuls(begin, end, end);
+  }
+  // Split as Count does: a CR LF never straddles the halves.
+  const char* mid = begin + bytes.size() / 2;
+  while (mid < end && mid[-1] == '\r') ++mid;
+  std::vector<NulByte> second;
+  std::exception_ptr their_failure;
+  std::thread worker;
+  try {
+    worker = std::thread([&] {
+      try {
+        second = SweepForNuls(mid, end, end);
+      } catch (...) {
+        their_failure = std::current_exception();
+      }
+    });
+  } catch (const std::system_error&) {
+    return SweepForNuls(begin, end, end);  // no thread to be had
+  }
+  std::vector<NulByte> first;
+  try {
+    first = SweepForNuls(begin, mid, end);
+  } catch (...) {
+    worker.join();
+    throw;
+  }
+  worker.join();
+  if (their_failure) std::rethrow_exception(their_failure);
+  if (second.empty()) return first;
+  // The second half's lines follow all of the first half's.
+  const std::uint64_t lines_before = CountSeparators(begin, mid, end).separators;
+  for (NulByte& n : second) {
+    n.offset += static_cast<std::uint64_t>(mid - begin);
+    n.line += lines_before;
+  }
+  // A line that runs across the middle keeps its first NUL only.
+  if (!first.empty() && second.front().line == first.back().line) second.erase(second.begin());
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
 
 std::vector<std::uint64_t> LineNumbersAt(std::string_view bytes, const std::vector<std::uint64_t>& offsets) {
   std::vector<std::uint64_t> numbers(offsets.size());

@@ -127,7 +127,9 @@ void ReleaseStores(World& w) {
   w.FlagsEdit = false;
   w.Stats = PassStats{};
   w.Notes = AnalysisNotes{};
+  const bool lines_wanted = w.SectionLines.wanted;
   w.SectionLines = HeadLines{};
+  w.SectionLines.wanted = lines_wanted;
 }
 
 std::uint64_t AnalysisNotes::LooseCount(LooseReason reason) const {

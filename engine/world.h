@@ -143,12 +143,15 @@ struct AnalysisNotes {
 };
 
 // The 1-based source line of each record's section head, by record id:
-// noted by the analysis of a run that writes a change report, when the
-// save has fewer than 2^32 lines; else left empty and `noted` false.
+// noted by the analysis of a run that writes a change report, or that is
+// `wanted` (a check), when the save has fewer than 2^32 lines; else left
+// empty and `noted` false.
 struct HeadLines {
   std::vector<std::uint32_t> chars;
   std::vector<std::uint32_t> items;
+  std::uint64_t end_marker = 0;  // the line of the "[EOF]" that ended the analysis, if any
   bool noted = false;
+  bool wanted = false;  // set before the analysis; kept by ReleaseStores
 };
 
 // What the clean-up passes did in a run, for the summary.

@@ -14,6 +14,7 @@
 #include "cli/list_warnings.h"
 #include "cli/progress_line.h"
 #include "cli/suggest.h"
+#include "engine/line_split.h"
 #include "tests/cli_run.h"
 #include "tests/test_util.h"
 
@@ -246,6 +247,28 @@ TEST_F(ReportCliTest, CheckListsFindingsWithTheirLinesAndExitsWithItsOwnStatus) 
   EXPECT_NE(Cli({"check", odd, "--json"}).out.find("\"no_end_marker\""), std::string::npos);
   EXPECT_EQ(Cli({"check", dir.File("missing.scp")}).ShellStatus(), 1);
   EXPECT_EQ(Cli({"check"}).ShellStatus(), 2);
+}
+
+TEST(SaveCheck, LinesNotedByTheAnalysisAreThoseASweepFinds) {
+  std::string save = MixedSave(3000, true);
+  save.insert(save.find("[WORLDITEM", save.size() / 2), std::string("NAME=a\0\0b\r", 10));
+  save += Crlf({"", "text after the end"});
+  const auto findings = [&](bool noted) {
+    World w;
+    w.SectionLines.wanted = noted;
+    RecordingHost host;
+    Analyse(w, host, save);
+    EXPECT_EQ(w.SectionLines.noted, noted);
+    std::vector<std::string> out;
+    for (const Finding& f : CheckAnalysedWorld(w)) out.push_back(cli::FindingJson(f));
+    return out;
+  };
+  const std::vector<std::string> noted = findings(true);
+  EXPECT_EQ(noted, findings(false));
+  EXPECT_GT(noted.size(), 20u);
+  const auto nul = FindNulBytes(save);
+  ASSERT_EQ(nul.size(), 1u) << "one finding a line";
+  EXPECT_EQ(nul[0].line, LineNumbersAt(save, {nul[0].offset})[0]);
 }
 
 TEST(FindingsText, ListsTheFirstOfEachKindUnlessAllAreAsked) {
