@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/analyse.h"
 #include "platform/quoted.h"
 
 namespace orv::cli {
@@ -25,7 +26,8 @@ std::string OnOff(bool on) { return on ? "on" : "off"; }
 
 }  // namespace
 
-void NoteLooseCounts(const World& w, SummaryFacts& facts) {
+void NoteLooseCounts(World& w, SummaryFacts& facts) {
+  ExplainLooseItems(w);
   facts.loose_later_in_file = w.Notes.LooseCount(LooseReason::kLaterInFile);
   facts.loose_not_found = w.Notes.LooseCount(LooseReason::kNotFound);
   facts.loose_self_container = w.Notes.LooseCount(LooseReason::kSelfContainer);

@@ -34,8 +34,9 @@ struct SummaryFacts {
   std::string finished;  // local date and time, "2024-05-01 12:00:00"
 };
 
-// The loose-item counts of an analysed world into `facts`.
-void NoteLooseCounts(const World& w, SummaryFacts& facts);
+// The loose-item counts of an analysed world into `facts`, their reasons
+// told first if they are not yet.
+void NoteLooseCounts(World& w, SummaryFacts& facts);
 
 // `path` made absolute (not resolving links), for naming files plainly.
 std::string AbsolutePath(const std::string& path);

@@ -582,10 +582,13 @@ void AnalyseOnTwoThreads(World& w, RunHost& host, SectionReader& reader) {
   }
 }
 
-// Tells why each item whose "CONT=" names a serial stayed loose, now that
-// every section is filed: nothing filed before it had that serial, so any
-// other section found with it comes later.
+}  // namespace
+
 void ExplainLooseItems(World& w) {
+  if (w.Notes.loose_explained) return;
+  w.Notes.loose_explained = true;
+  // Nothing filed before a loose item had the serial it names, so any other
+  // section found with it now comes later.
   for (std::size_t k = 0; k < w.Notes.loose_items.size(); ++k) {
     LooseItem& loose = w.Notes.loose_items[k];
     // A copy of full length: GCC 12 takes the word loads of the hash for
@@ -604,8 +607,6 @@ void ExplainLooseItems(World& w) {
   }
 }
 
-}  // namespace
-
 void AnalyseWorld(World& w, RunHost& host, RunThreads threads) {
   w.FlagsEdit = host.Checked(Switch::kDeleteNpcs);
   SectionReader reader(w);
@@ -618,7 +619,9 @@ void AnalyseWorld(World& w, RunHost& host, RunThreads threads) {
   w.UnownedCount = w.ItemCount - w.ContainedCount;
   w.ItemsPerPercent = w.ItemCount / 100;
   w.UnownedPerPercent = w.UnownedCount / 100;
-  ExplainLooseItems(w);
+  // A report lists the loose items as the analysis leaves them, before the
+  // passes; a check wants them too. Others ask when they need them.
+  if (w.Report != nullptr || w.SectionLines.wanted) ExplainLooseItems(w);
 }
 
 }  // namespace orv

@@ -18,6 +18,13 @@ namespace orv {
 // when the load left that to it.
 void AnalyseWorld(World& w, RunHost& host, RunThreads threads = RunThreads::kAuto);
 
+// Tells why each item noted as loose by the analysis stayed loose (see
+// LooseReason), reading its "CONT=" again, and notes a left_loose change
+// for each in the world's report, if any. The analysis does it for a run
+// with a report or lines wanted; anyone else asks before reading the
+// reasons. Once per analysis.
+void ExplainLooseItems(World& w);
+
 // A line cursor that also counts line indexes from 0.
 struct SourceCursor {
   LineCursor lines;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/analyse.h"
 #include "engine/change_report.h"
 #include "engine/line_rules.h"
 #include "engine/line_split.h"
@@ -149,7 +150,8 @@ void SweepMissingLines(const World& w, std::vector<Finding>& out, std::vector<Du
 
 }  // namespace
 
-std::vector<Finding> CheckAnalysedWorld(const World& w) {
+std::vector<Finding> CheckAnalysedWorld(World& w) {
+  ExplainLooseItems(w);
   std::vector<Finding> out;
   std::vector<Duplicate> duplicates;
   LooseAndSelfContained(w, out);

@@ -39,8 +39,9 @@ inline constexpr std::string_view kFindingKinds[] = {
 };
 
 // Collects the findings of a world just analysed (World::Notes and the
-// records), in file order. The world's source must still be loaded.
-std::vector<Finding> CheckAnalysedWorld(const World& w);
+// records), in file order, telling the loose items' reasons first if the
+// analysis did not. The world's source must still be loaded.
+std::vector<Finding> CheckAnalysedWorld(World& w);
 
 }  // namespace orv
 

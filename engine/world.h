@@ -137,6 +137,8 @@ struct AnalysisNotes {
   // kNoOffset when the save ended without one.
   std::uint64_t end_marker_offset = kNoOffset;
   static constexpr std::uint64_t kNoOffset = ~std::uint64_t{0};
+  // Whether the reasons of loose_items are told (ExplainLooseItems).
+  bool loose_explained = false;
 
   // How many loose items there are for `reason`.
   std::uint64_t LooseCount(LooseReason reason) const;
