@@ -4,11 +4,12 @@
 # `orvantor --help` or a subcommand's --help prints must be offered here:
 # tests/docs_sync_test.sh checks it.
 
-_orvantor_commands="convert"
-_orvantor_global_options="-h --help --version"
+_orvantor_commands="convert check help"
+_orvantor_global_options="-h --help -V --version"
 _orvantor_convert_options="-h --help --world-file --char-file --no-delete-npcs --no-shrink-pets
-  --no-delete-respawn-points --move-chars --illegal-items --power-off --priority --no-sync --force
-  --wait --json -q --quiet"
+  --no-delete-respawn-points --move-chars --illegal-items --report --dry-run --backup --suffix
+  --power-off --priority --no-sync --force --wait --json -q --quiet"
+_orvantor_check_options="-h --help --all --json -q --quiet"
 
 # Completes file names (and folders to walk into) matching the glob $2, or
 # any file when $2 is empty, for the word $1.
@@ -51,8 +52,8 @@ _orvantor() {
     convert)
       case $prev in
         --world-file | --char-file) _orvantor_files "$cur" '*.[sS][cC][pP]' ;;
-        --move-chars | --illegal-items) _orvantor_files "$cur" "" ;;
-        --priority) ;;  # a number from 1 to 500
+        --move-chars | --illegal-items | --report) _orvantor_files "$cur" "" ;;
+        --priority | --suffix) ;;  # a number from 1 to 500; a suffix
         *)
           if [[ $cur == -* ]]; then
             COMPREPLY=($(compgen -W "$_orvantor_convert_options" -- "$cur"))
@@ -61,6 +62,20 @@ _orvantor() {
           fi
           ;;
       esac
+      ;;
+    check)
+      if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "$_orvantor_check_options" -- "$cur"))
+      else
+        _orvantor_files "$cur" '*.[sS][cC][pP]'
+      fi
+      ;;
+    help)
+      if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "-h --help" -- "$cur"))
+      else
+        COMPREPLY=($(compgen -W "convert check" -- "$cur"))
+      fi
       ;;
   esac
 }
