@@ -158,6 +158,8 @@ class TForm1 : public QWidget, public orv::RunHost {
   void ChooseTarget(orv::ui::FileDialog& dialog, QLineEdit* box, QLineEdit* other1,
                     QLineEdit* other2);
   void RefuseTarget(orv::ui::FileDialog& dialog, QLineEdit* box);
+  // A modal message box of the window; returns the button chosen.
+  int ShowBox(std::string_view text, std::string_view caption, int style);
   void ShowError(std::string_view text);
 
   orv::World& world_;

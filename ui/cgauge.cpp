@@ -1,5 +1,6 @@
 #include "ui/cgauge.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
 TCGauge::TCGauge(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
@@ -8,7 +9,17 @@ void TCGauge::SetProgress(int value) {
   value = value < 0 ? 0 : (value > 100 ? 100 : value);
   if (value == progress_) return;
   progress_ = value;
-  update();
+  changed_ = true;
+  if (!hold_paints_) update();
+}
+
+void TCGauge::HoldPaints(bool hold) {
+  hold_paints_ = hold;
+  if (!hold && changed_) update();
+}
+
+void TCGauge::PaintIfChanged() {
+  if (changed_) repaint();
 }
 
 QString TCGauge::PercentText() const { return QString::number(progress_) + QLatin1Char('%'); }
@@ -28,7 +39,9 @@ void TCGauge::SetTextColor(const QColor& c) {
   update();
 }
 
-void TCGauge::paintEvent(QPaintEvent*) {
+void TCGauge::paintEvent(QPaintEvent* event) {
+  // A paint of a part only (an exposure) leaves the rest as it was drawn.
+  if (event->rect().contains(rect())) changed_ = false;
   QPainter p(this);
   const QRect outer = rect();
   // A single dark border, as the gauge of the window resource has.

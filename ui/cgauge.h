@@ -15,7 +15,16 @@ class TCGauge : public QWidget {
   explicit TCGauge(QWidget* parent = nullptr);
 
   int Progress() const { return progress_; }
+  // Sets the progress; the gauge is drawn anew at the next paint, or, while
+  // paints are held, at the next PaintIfChanged.
   void SetProgress(int value);
+  // While held, a new progress waits for PaintIfChanged to be drawn: a run
+  // moves the gauge hundreds of times, and every paint that reaches the
+  // screen costs about a millisecond of the run. Letting go schedules the
+  // paint of a progress not yet drawn.
+  void HoldPaints(bool hold);
+  // Draws the gauge now if its progress changed since it was last drawn.
+  void PaintIfChanged();
   // "0%" to "100%", as drawn.
   QString PercentText() const;
 
@@ -33,6 +42,8 @@ class TCGauge : public QWidget {
 
  private:
   int progress_ = 0;
+  bool hold_paints_ = false;
+  bool changed_ = false;  // the progress differs from the one last drawn
   QColor fore_{Qt::black};
   QColor back_{Qt::white};
   QColor text_{Qt::black};

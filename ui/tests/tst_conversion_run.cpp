@@ -3,6 +3,8 @@
 // that the slider sets, what stays usable during a run, closing the window
 // in the middle of a run, the power-off, and the failures.
 
+#include <functional>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -25,6 +27,7 @@ class ConversionRunTest : public QObject {
   void filesFollowTheSwitches();
   void unlockFollowsTheSwitches();
   void controlsLockedDuringRun();
+  void statusDrawnBeforeEveryStage();
   void pumpCadenceFollowsTheSlider_data();
   void pumpCadenceFollowsTheSlider();
   void sliderMoveTakesEffectAtNextPump();
@@ -79,6 +82,22 @@ void ExpectUnlocked(TForm1& w) {
   QCOMPARE(w.StatusBar1->PanelText(0), QString("ready"));
   QCOMPARE(w.ProgressBar1->Progress(), 0);
 }
+
+// Notes what `what` gives each time `widget` is drawn.
+class PaintLog : public QObject {
+ public:
+  PaintLog(QWidget* widget, std::function<QString()> what) : what_(std::move(what)) {
+    widget->installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) shown << what_();
+    return false;
+  }
+  QStringList shown;
+
+ private:
+  std::function<QString()> what_;
+};
 
 // A run of 1000 bare player characters with every switch off: one pump turn
 // per character in each walk, nothing else.
@@ -206,6 +225,31 @@ void ConversionRunTest::controlsLockedDuringRun() {
   QVERIFY(!w.Running());
   QVERIFY(f.services.CallsOf("OpenFileDialog").size() == 1);  // the source choice only
   ExpectUnlocked(w);
+}
+
+void ConversionRunTest::statusDrawnBeforeEveryStage() {
+  WindowFixture f;
+  TForm1& w = *f.form;
+  WorldShape shape;
+  shape.players = 300;  // enough records for the gauge to move
+  f.PrepareRun(shape);
+  w.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  QCoreApplication::processEvents();
+  // What the status bar and the gauge showed each time they were drawn.
+  PaintLog status(w.StatusBar1, [&] { return w.StatusBar1->PanelText(0); });
+  PaintLog gauge(w.ProgressBar1, [&] { return w.ProgressBar1->PercentText(); });
+  w.BitBtn1Click();
+  QCoreApplication::processEvents();
+  // Loading and saving serve no events: their texts are drawn before they
+  // begin, or the user would never see what the window waits for.
+  QVERIFY(status.shown.contains("loading file into memory (this may take some minutes)"));
+  QVERIFY(status.shown.contains("analysing worldfile"));
+  QVERIFY(status.shown.contains("saving files"));
+  QCOMPARE(status.shown.value(status.shown.size() - 1), QString("ready"));
+  // The gauge, whose paints a run holds back, ends drawn as it stands.
+  QVERIFY(w.ProgressBar1->Progress() == 0 && !gauge.shown.isEmpty());
+  QCOMPARE(gauge.shown.value(gauge.shown.size() - 1), QString("0%"));
 }
 
 void ConversionRunTest::pumpCadenceFollowsTheSlider_data() {
