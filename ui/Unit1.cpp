@@ -597,4 +597,6 @@ void TForm1::ShutDownPC() {
 
 void TForm1::ReportError(std::string_view message) {
   ShowBox(message, "Error", orv::kMbOk | orv::kMbIconHand);
+  // The box told the error; the window is ready for the next run.
+  SetStatus("ready");
 }

@@ -36,6 +36,7 @@ int ScriptedServices::MessageBox(QWidget*, std::string_view text, std::string_vi
   boxes.push_back(Box{std::string(text), std::string(caption), style});
   calls.push_back("MessageBox " + std::string(caption) + "|" + std::string(text) + "|" +
                   std::to_string(style));
+  if (on_box) on_box();
   if (box_answers.empty()) return orv::kIdOk;
   const int answer = box_answers.front();
   box_answers.pop_front();

@@ -40,6 +40,8 @@ class ScriptedServices final : public orv::ui::WindowServices {
   // "MessageBox Question|File Exists, overwrite?|33", "FreeBytes /x/y", ...
   std::vector<std::string> calls;
   std::vector<Box> boxes;
+  // Called back while a message box is up, before it is answered.
+  std::function<void()> on_box;
   int power_offs = 0;
 
   // The recorded calls whose text begins with `prefix`.

@@ -429,8 +429,14 @@ void ConversionRunTest::failedRunReportsAndUnlocks() {
   // writes.
   f.ChooseFiles(f.Path("world.scp"), f.Path("gone/out_world.scp"), f.Path("out_chars.scp"));
   QVERIFY(w.BitBtn1->isEnabled());
+  QString status_during_box;
+  f.services.on_box = [&] { status_during_box = w.StatusBar1->PanelText(0); };
   w.BitBtn1Click();
   QCOMPARE(w.LastRunStatus(), orv::RunStatus::kFailed);
+  // The box tells the error while the status still names the stage that
+  // failed; once it is closed, the window is ready for another try.
+  QCOMPARE(status_during_box, QString("loading file into memory (this may take some minutes)"));
+  QCOMPARE(w.StatusBar1->PanelText(0), QString("ready"));
   QCOMPARE(f.services.boxes.size(), std::size_t{1});
   QCOMPARE(f.services.boxes[0].caption, std::string("Error"));
   QCOMPARE(f.services.boxes[0].style, orv::kMbOk | orv::kMbIconHand);
