@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
@@ -99,6 +100,11 @@ class HeldGaugePaints {
 };
 
 std::string PathOf(const QLineEdit* box) { return QFile::encodeName(box->text()).toStdString(); }
+
+// The folder of a file name, as the file system spells it.
+std::string FolderOf(const std::string& path) {
+  return QFile::encodeName(QFileInfo(QFile::decodeName(path.c_str())).absolutePath()).toStdString();
+}
 
 }  // namespace
 
@@ -413,13 +419,22 @@ void TForm1::ShowError(std::string_view text) {
   ShowBox(text, ApplicationTitle, orv::kMbOk | orv::kMbIconHand);
 }
 
-void TForm1::LoadList(orv::ui::FileDialog& dialog, QPlainTextEdit* memo) {
+bool TForm1::AskFileName(orv::ui::FileDialog& dialog, bool save) {
+  dialog.InitialDir = last_folder_;
   std::string chosen;
-  if (!services_.OpenFileDialog(this, dialog, chosen)) return;
+  const bool confirmed = save ? services_.SaveFileDialog(this, dialog, chosen)
+                              : services_.OpenFileDialog(this, dialog, chosen);
+  if (!confirmed) return false;
   dialog.FileName = chosen;
+  last_folder_ = FolderOf(chosen);
+  return true;
+}
+
+void TForm1::LoadList(orv::ui::FileDialog& dialog, QPlainTextEdit* memo) {
+  if (!AskFileName(dialog, false)) return;
   try {
     orv::LineList lines;
-    lines.LoadFromFile(chosen);
+    lines.LoadFromFile(dialog.FileName);
     SetMemoLines(*memo, lines);
   } catch (const std::exception& e) {
     ShowError(e.what());
@@ -427,11 +442,9 @@ void TForm1::LoadList(orv::ui::FileDialog& dialog, QPlainTextEdit* memo) {
 }
 
 void TForm1::SaveList(orv::ui::FileDialog& dialog, const QPlainTextEdit* memo) {
-  std::string chosen;
-  if (!services_.SaveFileDialog(this, dialog, chosen)) return;
-  dialog.FileName = chosen;
+  if (!AskFileName(dialog, true)) return;
   try {
-    MemoLines(*memo).SaveToFile(chosen);
+    MemoLines(*memo).SaveToFile(dialog.FileName);
   } catch (const std::exception& e) {
     ShowError(e.what());
   }
@@ -459,10 +472,8 @@ void TForm1::BitBtn4Click() {
 
 void TForm1::Button1Click() {
   if (running_) return;
-  std::string chosen;
-  if (!services_.OpenFileDialog(this, OpenDialog1, chosen)) return;
-  OpenDialog1.FileName = chosen;
-  Edit1->setText(QFile::decodeName(chosen.c_str()));
+  if (!AskFileName(OpenDialog1, false)) return;
+  Edit1->setText(QFile::decodeName(OpenDialog1.FileName.c_str()));
   // A new source: what the last run left in memory is of no more use.
   orv::ReleaseStores(world_);
   world_.SourceLines.Clear();
@@ -482,9 +493,8 @@ void TForm1::Button3Click() {
 
 void TForm1::ChooseTarget(orv::ui::FileDialog& dialog, QLineEdit* box, QLineEdit* other1,
                           QLineEdit* other2) {
-  std::string chosen;
-  if (!services_.SaveFileDialog(this, dialog, chosen)) return;
-  dialog.FileName = chosen;
+  if (!AskFileName(dialog, true)) return;
+  const std::string chosen = dialog.FileName;
   box->setText(QFile::decodeName(chosen.c_str()));
   if (services_.FileExists(chosen)) {
     if (services_.IsReadOnly(chosen)) {

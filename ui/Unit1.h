@@ -153,6 +153,10 @@ class TForm1 : public QWidget, public orv::RunHost {
   void CentreOnDesktop();
   // The list switch rule shared by CheckBox1 and CheckBox2.
   static void SwitchList(bool on, QPushButton* first, QPushButton* second, QPlainTextEdit* memo);
+  // Shows `dialog` in the folder of the file last chosen in any dialog of
+  // the window. On confirmation the dialog holds the chosen file name, and
+  // its folder is where the next dialog opens; returns whether confirmed.
+  bool AskFileName(orv::ui::FileDialog& dialog, bool save);
   void LoadList(orv::ui::FileDialog& dialog, QPlainTextEdit* memo);
   void SaveList(orv::ui::FileDialog& dialog, const QPlainTextEdit* memo);
   void ChooseTarget(orv::ui::FileDialog& dialog, QLineEdit* box, QLineEdit* other1,
@@ -167,6 +171,9 @@ class TForm1 : public QWidget, public orv::RunHost {
   bool running_ = false;
   bool close_pending_ = false;
   orv::RunStatus last_status_ = orv::RunStatus::kCompleted;
+  // The folder of the file last chosen in a dialog: every dialog opens
+  // there. Empty until the first choice; never kept past the process.
+  std::string last_folder_;
   std::function<void()> pump_observer_;
   // When the window last served its events and was last repainted by a pump.
   std::chrono::steady_clock::time_point last_events_{};

@@ -1,9 +1,12 @@
 #include "ui/qt_window_services.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QSettings>
 #include <QStringList>
 
 #include "engine/host.h"
@@ -51,7 +54,16 @@ bool RunFileDialog(QWidget* owner, const FileDialog& dialog, QFileDialog::Accept
   if (!dialog.setup.filter.empty()) box.setNameFilter(QtFilter(dialog.setup.filter));
   if (!dialog.setup.default_ext.empty())
     box.setDefaultSuffix(QString::fromLatin1(dialog.setup.default_ext));
-  if (!dialog.FileName.empty()) box.selectFile(QFile::decodeName(dialog.FileName.c_str()));
+  const QString own = QFile::decodeName(dialog.FileName.c_str());
+  if (!dialog.InitialDir.empty()) {
+    const QDir folder(QFile::decodeName(dialog.InitialDir.c_str()));
+    box.setDirectory(folder);
+    // The dialog's own file only where it lies in that folder: choosing it
+    // would take the dialog to the file's folder instead.
+    if (!own.isEmpty() && QFileInfo(own).absoluteDir() == folder) box.selectFile(own);
+  } else if (!own.isEmpty()) {
+    box.selectFile(own);
+  }
   if (box.exec() != QDialog::Accepted) return false;
   const QStringList files = box.selectedFiles();
   if (files.isEmpty() || files.front().isEmpty()) return false;
@@ -60,6 +72,14 @@ bool RunFileDialog(QWidget* owner, const FileDialog& dialog, QFileDialog::Accept
 }
 
 }  // namespace
+
+QtWindowServices::QtWindowServices() {
+#if !defined(_WIN32)
+  // A folder that cannot exist: reading finds nothing, writing fails quietly.
+  for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+    QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
+#endif
+}
 
 bool QtWindowServices::OpenFileDialog(QWidget* owner, const FileDialog& dialog,
                                       std::string& chosen) {

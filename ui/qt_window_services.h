@@ -14,6 +14,12 @@ namespace orv::ui {
 // D-Bus on Linux, the shutdown privilege and ExitWindowsEx on Windows).
 class QtWindowServices final : public WindowServices {
  public:
+  // Qt's file dialogs keep their history and last folder in the user's
+  // settings and open there at the next program start; the window keeps
+  // nothing between starts, so the services give the process's user
+  // settings a place that holds nothing and takes nothing.
+  QtWindowServices();
+
   bool OpenFileDialog(QWidget* owner, const FileDialog& dialog, std::string& chosen) override;
   bool SaveFileDialog(QWidget* owner, const FileDialog& dialog, std::string& chosen) override;
   int MessageBox(QWidget* owner, std::string_view text, std::string_view caption,

@@ -26,10 +26,12 @@ struct FileDialogSpec {
 
 // A dialog together with the file name it holds: the name last confirmed in
 // it, or set by the window (emptied when a target is refused). A run reads
-// the paths from here, not from the text boxes.
+// the paths from here, not from the text boxes. InitialDir is the folder the
+// dialog opens in; the window sets it before each showing.
 struct FileDialog {
   FileDialogSpec setup;
   std::string FileName;
+  std::string InitialDir;
 };
 
 // Why the power-off could not be asked for: the caption and text of the
@@ -43,7 +45,9 @@ class WindowServices {
  public:
   virtual ~WindowServices() = default;
 
-  // Modal open or save dialog of `owner`, starting at dialog.FileName.
+  // Modal open or save dialog of `owner`. It opens in dialog.InitialDir,
+  // with dialog.FileName chosen when that file lies there; without an
+  // InitialDir it opens at dialog.FileName, or where the platform likes.
   // Returns whether the user confirmed; then `chosen` holds the file name
   // (8-bit, as the file system spells it). Neither kind checks that the file
   // exists nor asks before an overwrite: the window asks its own questions.

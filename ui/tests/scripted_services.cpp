@@ -13,6 +13,7 @@ std::vector<std::string> ScriptedServices::CallsOf(const std::string& prefix) co
 bool ScriptedServices::Dialog(const char* kind, const orv::ui::FileDialog& dialog,
                               std::string& chosen) {
   calls.push_back(std::string(kind) + " " + dialog.setup.name);
+  dialog_folders.push_back(dialog.InitialDir);
   if (dialog_answers.empty()) return false;
   std::optional<std::string> answer = dialog_answers.front();
   dialog_answers.pop_front();

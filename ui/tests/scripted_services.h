@@ -40,6 +40,9 @@ class ScriptedServices final : public orv::ui::WindowServices {
   // "MessageBox Question|File Exists, overwrite?|33", "FreeBytes /x/y", ...
   std::vector<std::string> calls;
   std::vector<Box> boxes;
+  // The folder each file dialog was asked to open in (its InitialDir), in
+  // order.
+  std::vector<std::string> dialog_folders;
   // Called back while a message box is up, before it is answered.
   std::function<void()> on_box;
   int power_offs = 0;

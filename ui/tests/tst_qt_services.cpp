@@ -3,10 +3,13 @@
 // the message boxes with their buttons and answers.
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -19,10 +22,12 @@ class QtServicesTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void settingsNeitherReadNorWritten();
   void filterForm();
   void saveDialogAsDescribed();
   void openDialogWithDefaults();
   void cancelledDialog();
+  void dialogOpensInItsFolder();
   void errorBox();
   void questionBoxAnswers();
   void fileQueries();
@@ -46,6 +51,22 @@ class ModalDriver {
   QTimer timer_;
 };
 
+// The user's settings folder of this test, and a folder that an earlier
+// start of the program would have left in it as the dialogs' last one.
+QString ConfigFolder() {
+  static QTemporaryDir config;
+  return config.path();
+}
+QString SeededFolder() {
+  static QTemporaryDir seeded;
+  return seeded.path();
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 // Types `name` into a file dialog, as a user would, and confirms it.
 void TypeAndAccept(QFileDialog* box, const QString& name) {
   auto* edit = box->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
@@ -55,6 +76,30 @@ void TypeAndAccept(QFileDialog* box, const QString& name) {
 }
 
 }  // namespace
+
+void QtServicesTest::settingsNeitherReadNorWritten() {
+  // main() pointed the user's settings folder at ConfigFolder() and left
+  // there what Qt's file dialogs keep from an earlier start.
+  const QString seeded = ConfigFolder() + QStringLiteral("/QtProject.conf");
+  const QByteArray before = ReadAll(seeded);
+  QVERIFY(before.contains("lastVisited"));
+  orv::ui::QtWindowServices services;
+  orv::ui::FileDialog dialog{{"OpenDialog1", "Select the worldfile you wish to convert", "", ""}, "", ""};
+  QString folder;
+  ModalDriver driver([&](QWidget* w) {
+    auto* box = qobject_cast<QFileDialog*>(w);
+    QVERIFY(box != nullptr);
+    folder = box->directory().absolutePath();
+    TypeAndAccept(box, QStringLiteral("/tmp/orvantor-chosen.scp"));
+  });
+  std::string chosen;
+  QVERIFY(services.OpenFileDialog(nullptr, dialog, chosen));
+  // Not where the earlier start left off, and nothing kept for the next.
+  QVERIFY2(folder != SeededFolder(), qPrintable(folder));
+  QCOMPARE(ReadAll(seeded), before);
+  QCOMPARE(QDir(ConfigFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+           QStringList{"QtProject.conf"});
+}
 
 void QtServicesTest::filterForm() {
   using orv::ui::QtFilter;
@@ -67,7 +112,7 @@ void QtServicesTest::filterForm() {
 void QtServicesTest::saveDialogAsDescribed() {
   orv::ui::QtWindowServices services;
   orv::ui::FileDialog dialog{{"SaveDialog4", "save to worldfile", "Kelmarch Worldfile (*.scp)|*.scp", "scp"},
-                             "/tmp/previous.scp"};
+                             "/tmp/previous.scp", ""};
   QString title, filter, suffix;
   bool confirms_overwrite = true;
   QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
@@ -94,7 +139,7 @@ void QtServicesTest::saveDialogAsDescribed() {
 
 void QtServicesTest::openDialogWithDefaults() {
   orv::ui::QtWindowServices services;
-  orv::ui::FileDialog dialog{{"OpenDialog2", "", "", ""}, ""};
+  orv::ui::FileDialog dialog{{"OpenDialog2", "", "", ""}, "", ""};
   QString title;
   QFileDialog::FileMode file_mode = QFileDialog::ExistingFile;
   ModalDriver driver([&](QWidget* w) {
@@ -114,11 +159,48 @@ void QtServicesTest::openDialogWithDefaults() {
 
 void QtServicesTest::cancelledDialog() {
   orv::ui::QtWindowServices services;
-  orv::ui::FileDialog dialog{{"OpenDialog1", "Select the worldfile you wish to convert", "", ""}, ""};
+  orv::ui::FileDialog dialog{{"OpenDialog1", "Select the worldfile you wish to convert", "", ""}, "", ""};
   ModalDriver driver([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
   std::string chosen = "unchanged";
   QVERIFY(!services.OpenFileDialog(nullptr, dialog, chosen));
   QCOMPARE(chosen, std::string("unchanged"));
+}
+
+void QtServicesTest::dialogOpensInItsFolder() {
+  orv::ui::QtWindowServices services;
+  QTemporaryDir here, there;
+  const std::string in_here = here.filePath(QStringLiteral("w.scp")).toStdString();
+  const std::string in_there = there.filePath(QStringLiteral("w.scp")).toStdString();
+  struct Case {
+    std::string file_name, initial_dir;
+    QString folder, offered;  // where it opens; the name in its name box
+  };
+  const Case cases[] = {
+      // Its own file lies in the folder: offered there.
+      {in_here, here.path().toStdString(), here.path(), "w.scp"},
+      // Its own file lies elsewhere: the folder wins, the name is not offered.
+      {in_there, here.path().toStdString(), here.path(), ""},
+      // No folder given: it opens at its own file.
+      {in_there, "", there.path(), "w.scp"},
+  };
+  for (const Case& c : cases) {
+    orv::ui::FileDialog dialog{
+        {"SaveDialog4", "save to worldfile", "Kelmarch Worldfile (*.scp)|*.scp", "scp"},
+        c.file_name,
+        c.initial_dir};
+    QString folder, offered;
+    ModalDriver driver([&](QWidget* w) {
+      auto* box = qobject_cast<QFileDialog*>(w);
+      QVERIFY(box != nullptr);
+      folder = box->directory().absolutePath();
+      offered = box->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+      box->reject();
+    });
+    std::string chosen;
+    QVERIFY(!services.SaveFileDialog(nullptr, dialog, chosen));
+    QCOMPARE(folder, c.folder);
+    QCOMPARE(offered, c.offered);
+  }
 }
 
 void QtServicesTest::errorBox() {
@@ -184,6 +266,14 @@ void QtServicesTest::fileQueries() {
 }
 
 int main(int argc, char** argv) {
+  // What Qt's file dialogs write at the end of a start of a program that
+  // lets them keep their state.
+  QFile conf(ConfigFolder() + QStringLiteral("/QtProject.conf"));
+  if (!conf.open(QIODevice::WriteOnly)) return 1;
+  conf.write("[FileDialog]\nhistory=file://" + QFile::encodeName(SeededFolder()) +
+             "\nlastVisited=file://" + QFile::encodeName(SeededFolder()) + "\n");
+  conf.close();
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(ConfigFolder()));
   QApplication app(argc, argv);
   QtServicesTest test;
   return QTest::qExec(&test, argc, argv);
