@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
@@ -12,12 +14,14 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
 #include <QTextDocument>
+#include <QUrl>
 
 #include "engine/run.h"
 
@@ -119,6 +123,7 @@ TForm1::TForm1(orv::World& world, orv::ui::WindowServices& services, QWidget* pa
   setFont(WindowFont());
   // Client area of 466 x 435 that the user cannot resize.
   setFixedSize(466, 435);
+  setAcceptDrops(true);
   QPalette p = palette();
   p.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));  // clBtnFace
   p.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::WindowText));
@@ -473,12 +478,42 @@ void TForm1::BitBtn4Click() {
 void TForm1::Button1Click() {
   if (running_) return;
   if (!AskFileName(OpenDialog1, false)) return;
-  Edit1->setText(QFile::decodeName(OpenDialog1.FileName.c_str()));
+  ChooseSource(OpenDialog1.FileName);
+}
+
+void TForm1::ChooseSource(const std::string& path) {
+  OpenDialog1.FileName = path;
+  Edit1->setText(QFile::decodeName(path.c_str()));
   // A new source: what the last run left in memory is of no more use.
   orv::ReleaseStores(world_);
   world_.SourceLines.Clear();
   ProgressBar1->SetProgress(0);
   if (!Edit2->text().isEmpty() && !Edit3->text().isEmpty()) BitBtn1->setEnabled(true);
+}
+
+std::string TForm1::DroppedSource(const QMimeData* data) const {
+  // Only when "Browse..." could choose it: never under a running conversion.
+  if (running_ || !Button1->isEnabled() || data == nullptr || !data->hasUrls()) return {};
+  const QList<QUrl> urls = data->urls();
+  if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
+  const QFileInfo file(urls.front().toLocalFile());
+  // The extension as the source dialog's filter has it; world saves copied
+  // from Windows may spell it in capitals.
+  if (file.isDir() || file.suffix().compare(QLatin1String("scp"), Qt::CaseInsensitive) != 0)
+    return {};
+  return QFile::encodeName(file.absoluteFilePath()).toStdString();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedSource(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  const std::string path = DroppedSource(event->mimeData());
+  if (path.empty()) return;
+  event->acceptProposedAction();
+  last_folder_ = FolderOf(path);
+  ChooseSource(path);
 }
 
 void TForm1::Button2Click() {

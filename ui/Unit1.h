@@ -22,6 +22,9 @@
 
 class QCheckBox;
 class QCloseEvent;
+class QDragEnterEvent;
+class QDropEvent;
+class QMimeData;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -145,6 +148,10 @@ class TForm1 : public QWidget, public orv::RunHost {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // A world save dropped on the window chooses the source, as "Browse..."
+  // does after its dialog; refused while the source cannot be chosen.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void CreateControls();
@@ -157,6 +164,12 @@ class TForm1 : public QWidget, public orv::RunHost {
   // the window. On confirmation the dialog holds the chosen file name, and
   // its folder is where the next dialog opens; returns whether confirmed.
   bool AskFileName(orv::ui::FileDialog& dialog, bool save);
+  // The source choice after its dialog (or a drop): `path` becomes the
+  // source, and what the last run left in memory is released.
+  void ChooseSource(const std::string& path);
+  // The one world save that `data` carries, when the source may be chosen
+  // now; else empty.
+  std::string DroppedSource(const QMimeData* data) const;
   void LoadList(orv::ui::FileDialog& dialog, QPlainTextEdit* memo);
   void SaveList(orv::ui::FileDialog& dialog, const QPlainTextEdit* memo);
   void ChooseTarget(orv::ui::FileDialog& dialog, QLineEdit* box, QLineEdit* other1,
@@ -171,8 +184,8 @@ class TForm1 : public QWidget, public orv::RunHost {
   bool running_ = false;
   bool close_pending_ = false;
   orv::RunStatus last_status_ = orv::RunStatus::kCompleted;
-  // The folder of the file last chosen in a dialog: every dialog opens
-  // there. Empty until the first choice; never kept past the process.
+  // The folder of the file last chosen in a dialog or dropped: every dialog
+  // opens there. Empty until the first choice; never kept past the process.
   std::string last_folder_;
   std::function<void()> pump_observer_;
   // When the window last served its events and was last repainted by a pump.
