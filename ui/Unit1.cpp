@@ -1,6 +1,8 @@
 #include "ui/Unit1.h"
 
+#include <algorithm>
 #include <exception>
+#include <utility>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -63,13 +65,22 @@ QFont WindowFont() {
 }
 
 // A picture button's glyph: the normal picture and the greyed one side by
-// side in one image, square pictures as high as the image.
+// side in one image, square pictures as high as the image. They are pixel
+// pictures: at a scale factor of 2, 3 or 4 each pixel is drawn as a square
+// of its own colour, where an enlargement would blur it.
 QIcon Glyph(const QString& resource) {
   const QPixmap both(resource);
   const int side = both.height();
   QIcon icon;
-  icon.addPixmap(both.copy(0, 0, side, side), QIcon::Normal);
-  icon.addPixmap(both.copy(side, 0, side, side), QIcon::Disabled);
+  for (int scale = 1; scale <= 4; ++scale) {
+    QPixmap scaled = both.scaled(both.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    const int s = side * scale;
+    for (auto [left, mode] : {std::pair{0, QIcon::Normal}, std::pair{s, QIcon::Disabled}}) {
+      QPixmap picture = scaled.copy(left, 0, s, s);
+      picture.setDevicePixelRatio(scale);
+      icon.addPixmap(picture, mode);
+    }
+  }
   return icon;
 }
 
@@ -311,7 +322,12 @@ void TForm1::CentreOnDesktop() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) return;
   const QRect desktop = screen->availableGeometry();
-  move(desktop.center() - QPoint(width() / 2, height() / 2));
+  QPoint at = desktop.center() - QPoint(width() / 2, height() / 2);
+  // A window larger than the desktop (a high scale factor on a small
+  // screen) keeps its top left corner, and with it the title bar, on it.
+  at.setX(std::max(at.x(), desktop.left()));
+  at.setY(std::max(at.y(), desktop.top()));
+  move(at);
 }
 
 QColor TForm1::MenuColor() { return QApplication::palette("QMenu").color(QPalette::Window); }
