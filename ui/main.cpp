@@ -1,6 +1,8 @@
 // orvantor-gui: the desktop window.
 
+#include <cstdio>
 #include <exception>
+#include <optional>
 
 #include <QApplication>
 #include <QIcon>
@@ -8,6 +10,7 @@
 
 #include "platform/interrupts.h"
 #include "ui/Unit1.h"
+#include "ui/command_line.h"
 #include "ui/qt_window_services.h"
 
 namespace {
@@ -40,6 +43,7 @@ class TApplication final : public QApplication {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const std::optional<int> status = orv::ui::AnswerCommandLine(argc, argv, stdout)) return *status;
   // Ctrl-C in the terminal that started the window, a closed session or a
   // kill remove the temporary files of a run in progress; the targets stay
   // as they were. After a save the window ends with 0, as at any close.
