@@ -38,6 +38,7 @@ class ConversionRunTest : public QObject {
   void powerOffErrorShownAndRunEnds();
   void missingSourceChangesNothing();
   void failedRunReportsAndUnlocks();
+  void readyOnceTheErrorBoxIsClosed();
   void sameFileTwiceRefused();
 };
 
@@ -429,13 +430,8 @@ void ConversionRunTest::failedRunReportsAndUnlocks() {
   // writes.
   f.ChooseFiles(f.Path("world.scp"), f.Path("gone/out_world.scp"), f.Path("out_chars.scp"));
   QVERIFY(w.BitBtn1->isEnabled());
-  QString status_during_box;
-  f.services.on_box = [&] { status_during_box = w.StatusBar1->PanelText(0); };
   w.BitBtn1Click();
   QCOMPARE(w.LastRunStatus(), orv::RunStatus::kFailed);
-  // The box tells the error while the status still names the stage that
-  // failed; once it is closed, the window is ready for another try.
-  QCOMPARE(status_during_box, QString("loading file into memory (this may take some minutes)"));
   QCOMPARE(w.StatusBar1->PanelText(0), QString("ready"));
   QCOMPARE(f.services.boxes.size(), std::size_t{1});
   QCOMPARE(f.services.boxes[0].caption, std::string("Error"));
@@ -447,6 +443,26 @@ void ConversionRunTest::failedRunReportsAndUnlocks() {
   QVERIFY(w.BitBtn1->isEnabled());
   QVERIFY(w.Button1->isEnabled());
   QVERIFY(w.CheckBox4->isEnabled());
+}
+
+void ConversionRunTest::readyOnceTheErrorBoxIsClosed() {
+  WindowFixture f;
+  TForm1& w = *f.form;
+  // A list file chosen as the source by mistake: the run loads it, finds
+  // it is no world save and fails.
+  WriteFile(f.Path("positions.txt"), "1495,1629,10\r\n");
+  f.ChooseFiles(f.Path("positions.txt"), f.Path("out_world.scp"), f.Path("out_chars.scp"));
+  QString status_during_box;
+  f.services.on_box = [&] { status_during_box = w.StatusBar1->PanelText(0); };
+  w.BitBtn1Click();
+  QCOMPARE(w.LastRunStatus(), orv::RunStatus::kFailed);
+  QCOMPARE(f.services.boxes.size(), std::size_t{1});
+  // The box tells the error while the status still names the stage that
+  // failed; once it is closed, the window is ready for another try.
+  QCOMPARE(status_during_box, QString("loading file into memory (this may take some minutes)"));
+  QCOMPARE(w.StatusBar1->PanelText(0), QString("ready"));
+  QCOMPARE(w.ProgressBar1->Progress(), 0);
+  QVERIFY(w.BitBtn1->isEnabled());
 }
 
 void ConversionRunTest::sameFileTwiceRefused() {
