@@ -29,7 +29,9 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -74,13 +76,22 @@ struct Files {
 };
 
 // Answers every file dialog that comes up as a user would: types the next
-// name into its name box and presses Enter; again at the next tick while it
-// stays up (a dialog still reading its folder may pass over the first).
+// name (an absolute one: typed again, a relative name would go one folder
+// deeper) into its name box and presses Enter; again at the next tick while
+// it stays up (a dialog still reading its folder may pass over the first).
+// A message box is not expected: it is shown on stderr and closed, and the
+// run then fails.
 class DialogTyper {
  public:
   DialogTyper() {
     QObject::connect(&timer_, &QTimer::timeout, [this] {
-      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      QWidget* modal = QApplication::activeModalWidget();
+      if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        std::fprintf(stderr, "gui_convert: unexpected message box: %s\n", qPrintable(box->text()));
+        box->reject();
+        return;
+      }
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
       if (dialog == nullptr) return;
       auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
       if (edit == nullptr) return;
@@ -90,7 +101,9 @@ class DialogTyper {
     });
     timer_.start(20);
   }
-  void Next(const std::string& name) { name_ = QFile::decodeName(name.c_str()); }
+  void Next(const std::string& name) {
+    name_ = QFileInfo(QFile::decodeName(name.c_str())).absoluteFilePath();
+  }
 
  private:
   QTimer timer_;
@@ -121,15 +134,14 @@ int RunOnce(int argc, char** argv, const Files& f) {
   }
   const double started = Since(start);
 
-  {
-    DialogTyper typer;
-    typer.Next(f.source);
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
-    typer.Next(f.world);
-    QTest::mouseClick(form.Button2, Qt::LeftButton);
-    typer.Next(f.chars);
-    QTest::mouseClick(form.Button3, Qt::LeftButton);
-  }
+  // Lives through the run too, to close a message box that would wait.
+  DialogTyper typer;
+  typer.Next(f.source);
+  QTest::mouseClick(form.Button1, Qt::LeftButton);
+  typer.Next(f.world);
+  QTest::mouseClick(form.Button2, Qt::LeftButton);
+  typer.Next(f.chars);
+  QTest::mouseClick(form.Button3, Qt::LeftButton);
   if (!form.BitBtn1->isEnabled()) {
     std::fprintf(stderr, "gui_convert: the files were not all chosen\n");
     return 1;
