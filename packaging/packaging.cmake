@@ -115,12 +115,15 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   endforeach()
 endif()
 
-# The man page and both completions must offer every option of --help.
+# The man pages and both completions must offer every option of --help.
 # (It runs the programs, so not in a cross build.)
 if(NOT CMAKE_CROSSCOMPILING)
+  set(docs_sync_programs $<TARGET_FILE:orvantor> ${CMAKE_SOURCE_DIR})
+  if(TARGET orvantor-gui)
+    list(APPEND docs_sync_programs $<TARGET_FILE:orvantor-gui>)
+  endif()
   add_test(NAME docs_sync
-           COMMAND bash ${CMAKE_SOURCE_DIR}/tests/docs_sync_test.sh $<TARGET_FILE:orvantor>
-                   ${CMAKE_SOURCE_DIR})
+           COMMAND bash ${CMAKE_SOURCE_DIR}/tests/docs_sync_test.sh ${docs_sync_programs})
 endif()
 
 # Debian packages (`make package`, into build/packages/), made only where

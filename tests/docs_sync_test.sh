@@ -4,7 +4,10 @@
 # from the real --help output of `orvantor` and of each of its subcommands,
 # so an option added to the program without its documentation fails here.
 #
-# usage: docs_sync_test.sh ORVANTOR_BINARY SOURCE_DIR
+# usage: docs_sync_test.sh ORVANTOR_BINARY SOURCE_DIR [ORVANTOR_GUI_BINARY]
+#
+# Given the window's program too, every option of `orvantor-gui --help` must
+# stand under .SH OPTIONS of man/orvantor-gui.1.
 #
 # Where each thing must stand: in man/orvantor.1, a global option under
 # .SH OPTIONS and a subcommand's option in that subcommand's own .SS block,
@@ -15,6 +18,7 @@ set -uo pipefail
 
 cli=$1
 src=$2
+gui=${3:-}
 man_page=$src/man/orvantor.1
 bash_completion=$src/completion/orvantor.bash
 zsh_completion=$src/completion/_orvantor
@@ -43,8 +47,11 @@ subcommands_in() {
        on && /^ +[A-Za-z0-9]/ { print $1 }'
 }
 
-# The man page as text: roff's "\-" is a plain hyphen, font changes go.
-man_text=$(sed -E 's/\\-/-/g; s/\\f[BIRP]//g; s/\\f\(..//g; s/\\e/\\/g' "$man_page")
+# A man page as text: roff's "\-" is a plain hyphen, font changes go.
+man_text_of() {
+  sed -E 's/\\-/-/g; s/\\f[BIRP]//g; s/\\f\(..//g; s/\\e/\\/g' "$1"
+}
+man_text=$(man_text_of "$man_page")
 
 # The lines of the man page from the heading that matches $1 to the next.
 man_block() {
@@ -137,6 +144,22 @@ while ((${#queue[@]} > 0)); do
     ((${#words[@]} < 3)) && queue+=("$command${command:+ }$sub")
   done
 done
+
+if [[ -n $gui ]]; then
+  # Answered before Qt starts; offscreen and a time limit keep a window that
+  # opens instead from waiting for a display or a hand to close it.
+  if ! help=$(QT_QPA_PLATFORM=offscreen timeout 20 "$gui" --help 2>&1); then
+    fail "'orvantor-gui --help' did not print its help and exit with 0"
+  else
+    man_text=$(man_text_of "$src/man/orvantor-gui.1")
+    man_section=$(man_block '^[.]SH OPTIONS')
+    for option in $(printf '%s\n' "$help" | options_in); do
+      checks=$((checks + 1))
+      names "$option" <<<"$man_section" ||
+        fail "'orvantor-gui $option' is missing from OPTIONS of man/orvantor-gui.1"
+    done
+  fi
+fi
 
 echo "docs_sync: $checks options and subcommands of --help checked against the man page and completions"
 if ((checks == 0)); then
