@@ -63,6 +63,12 @@ CliProcess::CliProcess(const std::vector<std::string>& args, const std::string& 
   ::_exit(127);
 }
 
+bool CliProcess::Running() const {
+  siginfo_t info{};
+  return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+         info.si_pid == 0;
+}
+
 CliProcess::~CliProcess() {
   if (pid_ > 0) {
     ::kill(pid_, SIGKILL);

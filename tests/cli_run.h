@@ -45,6 +45,8 @@ class CliProcess {
 
   pid_t pid() const { return pid_; }
   void Signal(int signal) const;
+  // Whether the process has not ended yet (an ended one is not reaped).
+  bool Running() const;
   CliRun Wait();
 
  private:

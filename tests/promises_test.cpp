@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -67,7 +68,14 @@ class HeldRun {
   CliProcess& process() { return *process_; }
   // Hands the save to the held run.
   void Release(const std::string& save = kSave) {
-    const int fd = ::open(fifo_.c_str(), O_WRONLY | O_NONBLOCK);
+    // The run makes its temporary files before it opens the source, so it
+    // may not be reading the FIFO yet (ENXIO): wait for it to, unless it is
+    // gone.
+    int fd = -1;
+    WaitUntil([&] {
+      fd = ::open(fifo_.c_str(), O_WRONLY | O_NONBLOCK);
+      return fd >= 0 || errno != ENXIO || !process_->Running();
+    });
     if (fd < 0) return;  // the run is gone
     ::fcntl(fd, F_SETFL, 0);
     if (::write(fd, save.data(), save.size()) != static_cast<ssize_t>(save.size())) ADD_FAILURE();
