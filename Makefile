@@ -37,7 +37,7 @@ run: build
 	  --move-chars samples/positions.txt --illegal-items samples/illegal.txt
 
 test: build
-	@ctest --test-dir $(BUILD) --output-on-failure
+	@ctest --test-dir $(BUILD) --output-on-failure --timeout 300
 
 bench: build
 	@bench/run.sh

@@ -43,7 +43,7 @@ echo "== windows: tests under Wine"
 # Wine to send Ctrl+C on; their output goes to a file all the same.
 log=$work/tests.log
 # A program that ends before its summary has failed too.
-if ! script -qec "wine '$tests' --gtest_color=no >'$log' 2>&1" /dev/null </dev/null >/dev/null ||
+if ! timeout -k 10 900 script -qec "wine '$tests' --gtest_color=no >'$log' 2>&1" /dev/null </dev/null >/dev/null ||
   ! grep -q '^\[  PASSED  \]' "$log" || grep -q '^\[  FAILED  \]' "$log"; then
   cat "$log"
   echo "the tests of orvantor.exe failed under Wine" >&2
@@ -52,6 +52,24 @@ fi
 grep -E '^\[  (PASSED|SKIPPED) |^\[==========\] .* ran' "$log"
 
 echo "== windows: the same bytes as the Linux build"
+# Converts with orvantor.exe under Wine. A run takes about a second; one that
+# has not ended after five minutes is stopped and, since Wine's own server can
+# stall, tried once more with a fresh one. Both tries are said in the log.
+convert_under_wine() {
+  local status=0 try
+  for try in 1 2; do
+    status=0
+    timeout -k 10 300 wine "$exe" convert "$@" >/dev/null 2>"$work/wine.err" || status=$?
+    [[ $status -eq 124 || $status -eq 137 ]] || break
+    echo "warning: orvantor.exe convert $* did not end within 300 s under Wine (try $try)" >&2
+    wineserver -k 2>/dev/null || true
+  done
+  if [[ $status -ne 0 ]]; then
+    cat "$work/wine.err" >&2
+    echo "orvantor.exe convert $* failed under Wine with status $status" >&2
+    exit 1
+  fi
+}
 cd "$work"
 "$root/build/bin/gen_world" --size 64M --seed 18 --out big.scp
 cp "$root/samples/world.scp" sample.scp
@@ -68,8 +86,10 @@ for save in sample big; do
   for set in "${sets[@]}"; do
     name=${set%%|*}
     read -r -a options <<<"${set#*|}"
-    "$linux" convert $save.scp --world-file l-world.scp --char-file l-chars.scp -q "${options[@]}" >/dev/null
-    wine "$exe" convert $save.scp --world-file w-world.scp --char-file w-chars.scp -q "${options[@]}" >/dev/null
+    # The lists' warnings are not what is checked here: shown only on failure.
+    "$linux" convert $save.scp --world-file l-world.scp --char-file l-chars.scp -q "${options[@]}" >/dev/null 2>"$work/linux.err" ||
+      { cat "$work/linux.err" >&2; exit 1; }
+    convert_under_wine $save.scp --world-file w-world.scp --char-file w-chars.scp -q "${options[@]}"
     if ! cmp -s l-world.scp w-world.scp || ! cmp -s l-chars.scp w-chars.scp; then
       echo "$save.scp, $name: orvantor.exe wrote other bytes than the Linux build" >&2
       exit 1
@@ -80,17 +100,17 @@ done
 
 echo "== windows: time on the 64 MiB save, every pass (median of 3; Wine's start included)"
 median() { sort -n | sed -n 2p; }
-elapsed() { sed -n 's/^elapsed: \([0-9.]*\) s.*/\1/p'; }
+elapsed() { sed -n 's/^finished: .* (\([0-9.]*\) s)$/\1/p'; }
 for side in linux wine; do
   walls=() runs=()
   for i in 1 2 3; do
     start=$(date +%s.%N)
     if [[ $side == linux ]]; then
       out=$("$linux" convert big.scp --world-file o-world.scp --char-file o-chars.scp -q \
-        --move-chars positions.txt --illegal-items illegal.txt)
+        --move-chars positions.txt --illegal-items illegal.txt 2>/dev/null)
     else
-      out=$(wine "$exe" convert big.scp --world-file o-world.scp --char-file o-chars.scp -q \
-        --move-chars positions.txt --illegal-items illegal.txt | tr -d '\r')
+      out=$(timeout -k 10 300 wine "$exe" convert big.scp --world-file o-world.scp --char-file o-chars.scp -q \
+        --move-chars positions.txt --illegal-items illegal.txt 2>/dev/null | tr -d '\r')
     fi
     walls+=("$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }')")
     runs+=("$(echo "$out" | elapsed)")
