@@ -6,9 +6,12 @@
 #   make package  builds the Debian packages into build/packages/
 # Set WITH_QT=OFF for a build without the window (headless servers).
 
-WITH_QT ?= ON
+# The headless preset is the build without the window; the others have it.
+WITH_QT ?= $(if $(filter headless,$(PRESET)),OFF,ON)
 PRESET ?= default
-BUILD := build
+# The preset's own build folder (CMakePresets.json): build for default and
+# ci, build-NAME for the others (PRESET=headless builds in build-headless).
+BUILD := $(if $(filter default ci,$(PRESET)),build,build-$(PRESET))
 
 # What the build folder was configured with; when a call asks for something
 # else (WITH_QT=OFF after ON, another preset), it is configured afresh, so
