@@ -49,11 +49,16 @@ bool TemporaryOwner(std::string_view name, unsigned long& pid) {
 
 void AtomicFileWriter::Commit(bool sync) {
   AtomicFileWriter* self = this;
-  CommitTogether(std::span<AtomicFileWriter* const>(&self, 1), sync);
+  CommitFiles(std::span<AtomicFileWriter* const>(&self, 1), sync, "", false);
 }
 
 std::string CommitTogether(std::span<AtomicFileWriter* const> files, bool sync,
                            const std::string& backup_suffix) {
+  return CommitFiles(files, sync, backup_suffix, true);
+}
+
+std::string CommitFiles(std::span<AtomicFileWriter* const> files, bool sync, const std::string& backup_suffix,
+                        bool marks_run_saved) {
   for (AtomicFileWriter* f : files) f->Finish(sync);
   for (AtomicFileWriter* f : files) {
     if (f->committed_ || f->temp_.empty())
@@ -120,7 +125,7 @@ std::string CommitTogether(std::span<AtomicFileWriter* const> files, bool sync,
       }
       ForgetTemporaryFile(k.c_str());
     }
-    if (CurrentRunPhase() == RunPhase::kWorking) SetRunPhase(RunPhase::kSaved);
+    if (marks_run_saved && CurrentRunPhase() == RunPhase::kWorking) SetRunPhase(RunPhase::kSaved);
   }
   if (!sync) return backup_problems;
   std::vector<std::string> folders;

@@ -74,7 +74,8 @@ class AtomicFileWriter {
   // write error surfaces here at the latest.
   void Finish(bool sync);
   // Finishes and renames the temporary file over the target (one file on
-  // its own: a list).
+  // its own: a list, a report). Unlike CommitTogether it leaves a run's
+  // phase as it is: a dry run's report is no saved target.
   void Commit(bool sync = true);
   // Removes the temporary file; the target stays as it was.
   void Discard();
@@ -85,7 +86,7 @@ class AtomicFileWriter {
   const std::string& TempPath() const { return temp_; }
 
  private:
-  friend std::string CommitTogether(std::span<AtomicFileWriter* const>, bool, const std::string&);
+  friend std::string CommitFiles(std::span<AtomicFileWriter* const>, bool, const std::string&, bool);
 
   std::string target_;
   std::string file_;
@@ -108,6 +109,10 @@ class AtomicFileWriter {
 // could not be synced, a backup that could not be named), or an empty text.
 std::string CommitTogether(std::span<AtomicFileWriter* const> files, bool sync,
                            const std::string& backup_suffix = "");
+// CommitTogether, which marks a run in progress saved only when
+// `marks_run_saved`.
+std::string CommitFiles(std::span<AtomicFileWriter* const> files, bool sync, const std::string& backup_suffix,
+                        bool marks_run_saved);
 
 // Temporary files of ours in `folder` (".NAME.orvantor-PID-N.tmp") whose
 // process no longer runs, left by a run that was killed or lost its power:

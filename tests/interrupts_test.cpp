@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/file_system.h"
 #include "platform/interrupts.h"
 #include "tests/test_util.h"
 
@@ -65,6 +66,33 @@ TEST(InterruptsDeathTest, AnInterruptDuringAHoldWaitsForItsEnd) {
   EXPECT_EXIT(interrupted_in_a_hold(), ::testing::KilledBySignal(SIGTERM),
               "interrupted by SIGTERM; the targets are unchanged");
   EXPECT_EQ(ReadFile(marker), "the hold ran to its end");
+}
+
+TEST(InterruptsDeathTest, OnlyThePairsCommitMarksTheRunSaved) {
+  // A dry run commits its report alone, and an interrupt after it must not
+  // claim that both files were saved.
+  GTEST_FLAG_SET(death_test_style, "fast");
+  TempDir dir;
+  const auto interrupted_after = [&](bool the_pair) {
+    platform::InstallInterruptHandlers(3);
+    platform::SetRunPhase(RunPhase::kWorking);
+    platform::AtomicFileWriter report(dir.File("report.jsonl"));
+    report.Write("{}\n", 3);
+    if (the_pair) {
+      platform::AtomicFileWriter world(dir.File("world.scp"));
+      world.Write("[EOF]\n", 6);
+      platform::AtomicFileWriter* files[] = {&report, &world};
+      platform::CommitTogether(files, false);
+    } else {
+      report.Commit(false);
+    }
+    ::raise(SIGINT);
+    std::exit(0);  // not reached
+  };
+  EXPECT_EXIT(interrupted_after(false), ::testing::KilledBySignal(SIGINT),
+              "interrupted by SIGINT; the targets are unchanged");
+  EXPECT_EXIT(interrupted_after(true), ::testing::ExitedWithCode(3),
+              "interrupted by SIGINT after both files were saved");
 }
 
 }  // namespace
