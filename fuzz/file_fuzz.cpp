@@ -5,9 +5,13 @@
 //   - the source is never written;
 //   - no temporary file of ours is left, but one of a live process stays;
 //   - on 0 both targets are framed files, everything else is as it was;
-//   - on 1 the whole folder is as it was (a dead run's leftovers aside).
+//   - on 1 the whole folder is as it was (a dead run's leftovers aside);
+//   - a dry run changes nothing but its report;
+//   - with --backup each replaced file's old content stays as NAME~;
+//   - a report, when asked for, is whole JSON Lines of changes.
 // Input: byte 0 the switches, byte 1 the kinds of the two targets, byte 2
-// the leftovers planted beside them, bytes 3 and 4 the lengths of the
+// the leftovers planted beside them and the switches --dry-run, --backup
+// and --report, bytes 3 and 4 the lengths of the
 // position list and the illegal-item list taken from what follows; the rest
 // is the world save.
 
@@ -142,6 +146,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!(switches & 64)) args.push_back("--no-sync");
   if (switches & 128) args.push_back("--json");
 
+  const bool dry_run = planted & 4, backup = planted & 8;
+  const std::string report = folder + "/report.jsonl";
+  if (dry_run) args.push_back("--dry-run");
+  if (backup) args.push_back("--backup");
+  if (planted & 16) args.insert(args.end(), {"--report", report});
+
   const std::string chars_file = MakeTarget(kinds, chars, world);
   const std::string world_file = MakeTarget(kinds >> 3, world, chars);
   const std::string dead = folder + "/.chars.scp.orvantor-" + std::to_string(dead_pid) + "-0.tmp";
@@ -167,9 +177,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if ((planted & 2) && after.count(fs::path(alive).filename().string()) == 0)
     Broken("a live process's temporary file stays");
-  if (status == 0) {
+  if (status == 0 && (planted & 16)) {
+    const std::string lines = Read(report);
+    for (std::size_t at = 0; at < lines.size();) {
+      const std::size_t end = lines.find('\n', at);
+      if (end == std::string::npos || lines.compare(at, 11, "{\"change\":\"") != 0 || lines[end - 1] != '}')
+        Broken("a report is whole JSON Lines of changes");
+      at = end + 1;
+    }
+    after.erase(fs::path(report).filename().string());
+  }
+  if (status == 0 && !dry_run) {
     if (chars_file.empty() || world_file.empty()) Broken("only plain files are replaced");
     for (const std::string& file : {chars_file, world_file}) {
+      const std::string name = fs::path(file).filename().string();
+      if (backup && before.count(name)) {
+        if (after[name + "~"] != before[name]) Broken("--backup keeps the old file as NAME~");
+        after.erase(name + "~");
+      }
       const std::string bytes = Read(file);
       if (bytes.rfind("// ORVANTOR", 0) != 0 || bytes.size() < 7 ||
           bytes.compare(bytes.size() - 7, 7, "[EOF]\r\n") != 0)
@@ -178,6 +203,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       before.erase(fs::path(file).filename().string());
     }
   }
-  if (before != after) Broken(status == 0 ? "nothing but the targets changes" : "exit 1 changes nothing");
+  if (before != after) {
+    Broken(status != 0 ? "exit 1 changes nothing"
+           : dry_run   ? "a dry run changes nothing but its report"
+                       : "nothing but the targets changes");
+  }
   return 0;
 }
