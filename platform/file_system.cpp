@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <atomic>
 
-#include "engine/errors.h"
 #include "platform/file_system_parts.h"
 #include "platform/interrupts.h"
+#include "platform/io_error.h"
 #include "platform/quoted.h"
 
 namespace orv::platform {

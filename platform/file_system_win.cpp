@@ -18,10 +18,10 @@
 #include <cwctype>
 #include <string>
 
-#include "engine/errors.h"
 #include "platform/file_system.h"
 #include "platform/file_system_parts.h"
 #include "platform/interrupts.h"
+#include "platform/io_error.h"
 #include "platform/quoted.h"
 #include "platform/utf16_win.h"
 
