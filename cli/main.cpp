@@ -158,11 +158,12 @@ int RunConvert(ConvertOptions& o, const ConvertExtras& x, const orv::RunOptions&
     status = kExitSavedButIncomplete;
   }
   if (host.PowerOffAsked()) {
-    const std::string error = orv::platform::RequestPowerOff();
-    if (!error.empty()) {
-      // The files are saved, but what was asked did not all happen: a
-      // script that powers a server off this way must be able to tell.
-      std::fprintf(stderr, "orvantor: cannot power off: %s\n", error.c_str());
+    const orv::platform::PowerOffResult power_off = orv::platform::RequestPowerOff();
+    if (power_off.outcome != orv::platform::PowerOffResult::Outcome::kAsked) {
+      // The files are saved, but what was asked did not happen: a script
+      // that powers a server off this way must be able to tell, whether the
+      // request could not be made or the system refused it.
+      std::fprintf(stderr, "orvantor: cannot power off: %s\n", power_off.message.c_str());
       status = kExitSavedButIncomplete;
     }
   }

@@ -8,7 +8,6 @@ set(ORVANTOR_PLATFORM_SOURCES
   platform/source_fault_win.cpp
   platform/interrupts_win.cpp
   platform/power_off_win.cpp
-  platform/shutdown_win.cpp
   platform/bulk_memory_win.cpp
   platform/thread_priority_win.cpp
   platform/console_win.cpp

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libcli11-dev libsystemd-dev nlohmann-json3-dev time strace)
+          libcli11-dev libsystemd-dev dbus-daemon nlohmann-json3-dev time strace)
 if [[ "${ORVANTOR_WITH_QT:-ON}" != "OFF" ]]; then
   packages+=(qt6-base-dev xvfb xauth fonts-liberation)
 fi

@@ -652,8 +652,11 @@ int TForm1::MessageBox(std::string_view text, std::string_view caption, int styl
 bool TForm1::FileExists(const std::string& path) { return services_.FileExists(path); }
 
 void TForm1::ShutDownPC() {
-  if (auto error = services_.PowerOff())
-    ShowBox(error->message, error->caption, orv::kMbOk | orv::kMbIconHand);
+  // A step that failed before the request could be made has its error box;
+  // a refusal by the system (the user may not power off) goes unreported.
+  const orv::platform::PowerOffResult result = services_.PowerOff();
+  if (result.outcome == orv::platform::PowerOffResult::Outcome::kUnreachable)
+    ShowBox(result.message, result.caption, orv::kMbOk | orv::kMbIconHand);
 }
 
 void TForm1::ReportError(std::string_view message) {

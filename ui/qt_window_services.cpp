@@ -11,16 +11,11 @@
 
 #include "engine/host.h"
 #include "platform/file_system.h"
+#include "platform/power_off.h"
 
 #if defined(_WIN32)
-#include "ui/shutdown_win.h"
 #include <windows.h>
 #undef MessageBox  // the system's macro would rename our own MessageBox
-#else
-#include <QDBusConnection>
-#include <QDBusError>
-#include <QDBusMessage>
-#include <unistd.h>
 #endif
 
 namespace orv::ui {
@@ -142,38 +137,6 @@ std::int64_t QtWindowServices::FreeBytes(const std::string& path) {
 #endif
 }
 
-std::optional<PowerOffError> QtWindowServices::PowerOff() {
-#if defined(_WIN32)
-  return WindowsPowerOff();
-#else
-  // The files just saved must be on disk before the power goes.
-  ::sync();
-  QDBusConnection bus = QDBusConnection::systemBus();
-  if (!bus.isConnected()) {
-    return PowerOffError{"ShutDown Error #1",
-                         "cannot reach the system bus to ask for the power-off: " +
-                             bus.lastError().message().toStdString()};
-  }
-  QDBusMessage call = QDBusMessage::createMethodCall(
-      QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-      QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PowerOff"));
-  call << false;  // not interactive: no password prompt in the middle of the night
-  const QDBusMessage reply = bus.call(call, QDBus::Block, 10000);
-  if (reply.type() != QDBusMessage::ErrorMessage) return std::nullopt;
-  // A login manager that answers has been asked; a refusal (the user may not
-  // power off) goes unreported, as on Windows. Only a manager that cannot be
-  // reached at all is an error.
-  const QDBusError::ErrorType kind = QDBusError(reply).type();
-  if (kind == QDBusError::ServiceUnknown || kind == QDBusError::NoReply ||
-      kind == QDBusError::Disconnected || kind == QDBusError::NoServer ||
-      kind == QDBusError::Timeout || kind == QDBusError::TimedOut) {
-    return PowerOffError{"ShutDown Error #1",
-                         "cannot ask the login manager (org.freedesktop.login1) for the "
-                         "power-off: " +
-                             reply.errorMessage().toStdString()};
-  }
-  return std::nullopt;
-#endif
-}
+platform::PowerOffResult QtWindowServices::PowerOff() { return platform::RequestPowerOff(); }
 
 }  // namespace orv::ui

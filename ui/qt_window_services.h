@@ -10,8 +10,7 @@
 namespace orv::ui {
 
 // The real services: Qt's file dialogs and message boxes, the file queries
-// of platform/, and the power-off of the system (the login manager over
-// D-Bus on Linux, the shutdown privilege and ExitWindowsEx on Windows).
+// and the power-off of platform/.
 class QtWindowServices final : public WindowServices {
  public:
   // Qt's file dialogs keep their history and last folder in the user's
@@ -27,7 +26,7 @@ class QtWindowServices final : public WindowServices {
   bool FileExists(const std::string& path) override;
   bool IsReadOnly(const std::string& path) override;
   std::int64_t FreeBytes(const std::string& path) override;
-  std::optional<PowerOffError> PowerOff() override;
+  platform::PowerOffResult PowerOff() override;
 };
 
 // A dialog filter in the window resource's form ("Kelmarch Worldfile

@@ -8,9 +8,10 @@
 // happens under a test. QtWindowServices is the real implementation.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/power_off.h"
 
 class QWidget;
 
@@ -32,13 +33,6 @@ struct FileDialog {
   FileDialogSpec setup;
   std::string FileName;
   std::string InitialDir;
-};
-
-// Why the power-off could not be asked for: the caption and text of the
-// error box that tells the user.
-struct PowerOffError {
-  std::string caption;
-  std::string message;
 };
 
 class WindowServices {
@@ -69,9 +63,8 @@ class WindowServices {
   virtual std::int64_t FreeBytes(const std::string& path) = 0;
 
   // Asks the system to switch the computer off, ending running programs
-  // without asking them. Returns nothing when the request was made (granted
-  // or not), else the error box to show.
-  virtual std::optional<PowerOffError> PowerOff() = 0;
+  // without asking them (platform::RequestPowerOff).
+  virtual platform::PowerOffResult PowerOff() = 0;
 };
 
 }  // namespace orv::ui

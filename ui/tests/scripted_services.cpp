@@ -60,7 +60,7 @@ std::int64_t ScriptedServices::FreeBytes(const std::string& path) {
   return it == free_bytes.end() ? default_free_bytes : it->second;
 }
 
-std::optional<orv::ui::PowerOffError> ScriptedServices::PowerOff() {
+orv::platform::PowerOffResult ScriptedServices::PowerOff() {
   calls.push_back("PowerOff");
   ++power_offs;
   if (on_power_off) on_power_off();

@@ -33,7 +33,7 @@ class ScriptedServices final : public orv::ui::WindowServices {
   std::map<std::string, std::int64_t> free_bytes;
   std::int64_t default_free_bytes = std::int64_t{1} << 40;
   // What PowerOff answers; called back when the power-off is asked for.
-  std::optional<orv::ui::PowerOffError> power_off_result;
+  orv::platform::PowerOffResult power_off_result;
   std::function<void()> on_power_off;
 
   // Every call, in order, as "OpenFileDialog OpenDialog1",
@@ -59,7 +59,7 @@ class ScriptedServices final : public orv::ui::WindowServices {
   bool FileExists(const std::string& path) override;
   bool IsReadOnly(const std::string& path) override;
   std::int64_t FreeBytes(const std::string& path) override;
-  std::optional<orv::ui::PowerOffError> PowerOff() override;
+  orv::platform::PowerOffResult PowerOff() override;
 
  private:
   bool Dialog(const char* kind, const orv::ui::FileDialog& dialog, std::string& chosen);

@@ -36,6 +36,7 @@ class ConversionRunTest : public QObject {
   void closeWhenIdleReleasesStores();
   void powerOffAskedThroughServices();
   void powerOffErrorShownAndRunEnds();
+  void powerOffRefusalUnreportedAndRunEnds();
   void missingSourceChangesNothing();
   void failedRunReportsAndUnlocks();
   void readyOnceTheErrorBoxIsClosed();
@@ -390,15 +391,33 @@ void ConversionRunTest::powerOffErrorShownAndRunEnds() {
   TForm1& w = *f.form;
   f.PrepareRun();
   w.CheckBox6->click();
-  f.services.power_off_result =
-      orv::ui::PowerOffError{"ShutDown Error #1", "cannot ask the login manager for the power-off"};
+  f.services.power_off_result = {orv::platform::PowerOffResult::Outcome::kUnreachable,
+                                 "ShutDown Error #1", "OpenProcessToken failed"};
   w.BitBtn1Click();
   QCOMPARE(f.services.power_offs, 1);
   QCOMPARE(f.services.boxes.size(), std::size_t{1});
   QCOMPARE(f.services.boxes[0].caption, std::string("ShutDown Error #1"));
-  QCOMPARE(f.services.boxes[0].text, std::string("cannot ask the login manager for the power-off"));
+  QCOMPARE(f.services.boxes[0].text, std::string("OpenProcessToken failed"));
   QCOMPARE(f.services.boxes[0].style, orv::kMbOk | orv::kMbIconHand);
   QCOMPARE(w.LastRunStatus(), orv::RunStatus::kCompleted);
+  QCOMPARE(w.StatusBar1->PanelText(0), QString("ready"));
+  ExpectUnlocked(w);
+}
+
+void ConversionRunTest::powerOffRefusalUnreportedAndRunEnds() {
+  // The request was made and the system turned it down (the user may not
+  // power off): no box, as when it is granted.
+  WindowFixture f;
+  TForm1& w = *f.form;
+  f.PrepareRun();
+  w.CheckBox6->click();
+  f.services.power_off_result = {orv::platform::PowerOffResult::Outcome::kRefused, "",
+                                 "the login manager refused the power-off: Access denied"};
+  w.BitBtn1Click();
+  QCOMPARE(f.services.power_offs, 1);
+  QVERIFY(f.services.boxes.empty());
+  QCOMPARE(w.LastRunStatus(), orv::RunStatus::kCompleted);
+  QCOMPARE(w.StatusBar1->PanelText(0), QString("ready"));
   ExpectUnlocked(w);
 }
 

@@ -80,7 +80,7 @@ class RealQueries final : public orv::ui::WindowServices {
   bool FileExists(const std::string& path) override { return real_.FileExists(path); }
   bool IsReadOnly(const std::string& path) override { return real_.IsReadOnly(path); }
   std::int64_t FreeBytes(const std::string& path) override { return real_.FreeBytes(path); }
-  std::optional<orv::ui::PowerOffError> PowerOff() override { return std::nullopt; }
+  orv::platform::PowerOffResult PowerOff() override { return {}; }
 
  private:
   orv::ui::QtWindowServices real_;

@@ -1,5 +1,5 @@
-#ifndef ORVANTOR_UI_TESTS_FAKE_WIN32_WINDOWS_H_
-#define ORVANTOR_UI_TESTS_FAKE_WIN32_WINDOWS_H_
+#ifndef ORVANTOR_TESTS_FAKE_WIN32_WINDOWS_H_
+#define ORVANTOR_TESTS_FAKE_WIN32_WINDOWS_H_
 
 // Stands in for the system header where there is no Windows: the few types,
 // values and calls that the power-off uses, with the layouts of 32-bit
@@ -62,4 +62,4 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disable_all, PTOKEN_PRIVILEGES new
                            DWORD length, PTOKEN_PRIVILEGES previous, PDWORD return_length);
 BOOL ExitWindowsEx(UINT flags, DWORD reserved);
 
-#endif  // ORVANTOR_UI_TESTS_FAKE_WIN32_WINDOWS_H_
+#endif  // ORVANTOR_TESTS_FAKE_WIN32_WINDOWS_H_

@@ -1,13 +1,13 @@
 // The Windows power-off, built here against a stand-in of the system
-// header: the calls it makes, in order, with their values, and the error
-// box of each failing step.
+// header: the calls it makes, in order, with their values; the error box of
+// each failing step; and a refusal of the power-off told apart from them.
 
-#include <QTest>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "ui/shutdown_win.h"
+#include "platform/power_off.h"
 #include "windows.h"
 
 namespace {
@@ -17,6 +17,7 @@ struct System {
   BOOL open_token = 1;
   BOOL lookup = 1;
   BOOL adjust = 1;
+  BOOL exit_windows = 1;
   std::vector<std::string> calls;
 };
 System sys;
@@ -69,22 +70,21 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disable_all, PTOKEN_PRIVILEGES sta
 BOOL ExitWindowsEx(UINT flags, DWORD reserved) {
   sys.calls.push_back("ExitWindowsEx flags=" + std::to_string(flags) +
                       " reserved=" + std::to_string(reserved));
-  return 1;
+  return sys.exit_windows;
 }
 
-class ShutdownWinTest : public QObject {
-  Q_OBJECT
+namespace orv::platform {
+namespace {
 
- private slots:
-  void init() { sys = System(); }
-  void ntFamilyTakesThePrivilegeThenPowersOff();
-  void windows95FamilyGoesStraightToThePowerOff();
-  void eachFailingStepShowsItsErrorAndStops_data();
-  void eachFailingStepShowsItsErrorAndStops();
+using Outcome = PowerOffResult::Outcome;
+
+class PowerOffWin : public ::testing::Test {
+ protected:
+  void SetUp() override { sys = System(); }
 };
 
-void ShutdownWinTest::ntFamilyTakesThePrivilegeThenPowersOff() {
-  QVERIFY(!orv::ui::WindowsPowerOff().has_value());
+TEST_F(PowerOffWin, TheNtFamilyTakesThePrivilegeThenPowersOff) {
+  EXPECT_EQ(RequestPowerOff().outcome, Outcome::kAsked);
   const std::vector<std::string> expected = {
       "GetVersionExA size=148",
       "GetCurrentProcess",
@@ -94,42 +94,49 @@ void ShutdownWinTest::ntFamilyTakesThePrivilegeThenPowersOff() {
       "previous=none return_length=none",
       "ExitWindowsEx flags=12 reserved=0",
   };
-  QCOMPARE(sys.calls, expected);
+  EXPECT_EQ(sys.calls, expected);
 }
 
-void ShutdownWinTest::windows95FamilyGoesStraightToThePowerOff() {
+TEST_F(PowerOffWin, TheWindows95FamilyGoesStraightToThePowerOff) {
   sys.platform_id = VER_PLATFORM_WIN32_WINDOWS;
-  QVERIFY(!orv::ui::WindowsPowerOff().has_value());
+  EXPECT_EQ(RequestPowerOff().outcome, Outcome::kAsked);
   const std::vector<std::string> expected = {"GetVersionExA size=148",
                                              "ExitWindowsEx flags=12 reserved=0"};
-  QCOMPARE(sys.calls, expected);
+  EXPECT_EQ(sys.calls, expected);
 }
 
-void ShutdownWinTest::eachFailingStepShowsItsErrorAndStops_data() {
-  QTest::addColumn<int>("step");
-  QTest::addColumn<QString>("caption");
-  QTest::addColumn<QString>("message");
-  QTest::newRow("token") << 1 << "ShutDown Error #1" << "OpenProcessToken failed";
-  QTest::newRow("lookup") << 2 << "ShutDown Error #2" << "LookupPrivilegeValue failed";
-  QTest::newRow("adjust") << 3 << "ShutDown Error #3" << "AdjustTokenPrivileges failed";
+TEST_F(PowerOffWin, EachFailingStepHasItsErrorBoxAndAsksForNoPowerOff) {
+  struct Step {
+    const char* caption;
+    const char* message;
+  };
+  const Step steps[] = {{"ShutDown Error #1", "OpenProcessToken failed"},
+                        {"ShutDown Error #2", "LookupPrivilegeValue failed"},
+                        {"ShutDown Error #3", "AdjustTokenPrivileges failed"}};
+  for (int step = 1; step <= 3; ++step) {
+    SCOPED_TRACE(step);
+    sys = System();
+    sys.open_token = step != 1;
+    sys.lookup = step != 2;
+    sys.adjust = step != 3;
+    const PowerOffResult result = RequestPowerOff();
+    EXPECT_EQ(result.outcome, Outcome::kUnreachable);
+    EXPECT_EQ(result.caption, steps[step - 1].caption);
+    EXPECT_EQ(result.message, steps[step - 1].message);
+    EXPECT_EQ(sys.calls.size(), static_cast<std::size_t>(2 + step)) << "stops at the failed step";
+    EXPECT_NE(sys.calls.back().rfind("ExitWindowsEx", 0), 0u);
+  }
 }
 
-void ShutdownWinTest::eachFailingStepShowsItsErrorAndStops() {
-  QFETCH(int, step);
-  QFETCH(QString, caption);
-  QFETCH(QString, message);
-  sys.open_token = step != 1;
-  sys.lookup = step != 2;
-  sys.adjust = step != 3;
-  const auto error = orv::ui::WindowsPowerOff();
-  QVERIFY(error.has_value());
-  QCOMPARE(QString::fromStdString(error->caption), caption);
-  QCOMPARE(QString::fromStdString(error->message), message);
-  // No power-off is asked for after a failed step.
-  QVERIFY(sys.calls.back().rfind("ExitWindowsEx", 0) != 0);
-  QCOMPARE(static_cast<int>(sys.calls.size()), 2 + step);
+TEST_F(PowerOffWin, APowerOffTheSystemTurnsDownIsARefusalWithoutAnErrorBox) {
+  // A user without the shutdown right: the privilege call succeeds without
+  // granting it, and ExitWindowsEx fails.
+  sys.exit_windows = 0;
+  const PowerOffResult result = RequestPowerOff();
+  EXPECT_EQ(result.outcome, Outcome::kRefused);
+  EXPECT_EQ(result.caption, "");
+  EXPECT_NE(result.message.find("refused the power-off"), std::string::npos) << result.message;
 }
 
-QTEST_APPLESS_MAIN(ShutdownWinTest)
-
-#include "tst_shutdown_win.moc"
+}  // namespace
+}  // namespace orv::platform
