@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "platform/console.h"
 #include "cli/progress_line.h"
+#include "engine/caption.h"
+#include "platform/console.h"
 #include "platform/file_system.h"
 
 namespace orv::cli {
@@ -47,7 +48,7 @@ bool CliHost::Checked(Switch s) {
   return false;
 }
 
-std::string CliHost::Caption() { return "ORVANTOR v4.0 FULL - Pellacord"; }
+std::string CliHost::Caption() { return std::string(kCaption); }
 
 void CliHost::SetStatus(std::string_view text) {
   status_ = std::string(text);

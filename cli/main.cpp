@@ -17,6 +17,7 @@
 #include "cli/report_file.h"
 #include "cli/suggest.h"
 #include "cli/summary.h"
+#include "engine/caption.h"
 #include "engine/change_report.h"
 #include "engine/errors.h"
 #include "engine/run.h"
@@ -30,7 +31,6 @@
 namespace orv::cli {
 namespace {
 
-constexpr const char* kVersion = "orvantor 4.0 (ORVANTOR v4.0 FULL - Pellacord)";
 
 // What `convert` takes beyond the window's settings.
 struct ConvertExtras {
@@ -203,7 +203,7 @@ int Main(int argc, char** argv) {
   CLI::App app{"ORVANTOR: converts an ORV world save (.scp) into the character file and the world "
                "file that VANTOR expects, cleaning the world on the way.",
                "orvantor"};
-  app.set_version_flag("-V,--version", kVersion);
+  app.set_version_flag("-V,--version", "orvantor 4.0 (" + std::string(orv::kCaption) + ")");
   // Options begin with "-" everywhere: on Windows "/" would take a path
   // such as "/saves/world.scp" for an option.
   app.allow_windows_style_options(false);

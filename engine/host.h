@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/caption.h"
 #include "engine/line_list.h"
 
 namespace orv {
@@ -97,7 +98,7 @@ class SilentHost : public RunHost {
   LineList PositionList() override { return {}; }
   LineList IllegalList() override { return {}; }
   int Position() override { return 250; }
-  std::string Caption() override { return "ORVANTOR v4.0 FULL - Pellacord"; }
+  std::string Caption() override { return std::string(kCaption); }
   void SetStatus(std::string_view) override {}
   void SetProgress(int) override {}
   void ProcessMessages() override {}

@@ -25,10 +25,8 @@
 #include <QTextDocument>
 #include <QUrl>
 
+#include "engine/caption.h"
 #include "engine/run.h"
-
-const char* const VersionLabel = "v4.0 FULL";
-const char* const ApplicationTitle = "ORVANTOR 4";
 
 TForm1* Form1 = nullptr;
 
@@ -391,8 +389,7 @@ QWidget* TForm1::ControlWidget(Control c) const {
 // ---- start-up and close
 
 void TForm1::FormCreate() {
-  setWindowTitle(QLatin1String("ORVANTOR ") + QLatin1String(VersionLabel) +
-                 QLatin1String(" - Pellacord"));
+  setWindowTitle(QString::fromLatin1(orv::kCaption.data(), orv::kCaption.size()));
 }
 
 void TForm1::FormClose() { orv::ReleaseStores(world_); }
@@ -437,7 +434,7 @@ int TForm1::ShowBox(std::string_view text, std::string_view caption, int style) 
 }
 
 void TForm1::ShowError(std::string_view text) {
-  ShowBox(text, ApplicationTitle, orv::kMbOk | orv::kMbIconHand);
+  ShowBox(text, orv::kApplicationTitle, orv::kMbOk | orv::kMbIconHand);
 }
 
 bool TForm1::AskFileName(orv::ui::FileDialog& dialog, bool save) {

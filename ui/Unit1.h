@@ -31,11 +31,6 @@ class QPlainTextEdit;
 class QPushButton;
 class QSlider;
 
-// The program-wide version label, used in the window caption.
-extern const char* const VersionLabel;  // "v4.0 FULL"
-// The name under which the system lists the running program.
-extern const char* const ApplicationTitle;  // "ORVANTOR 4"
-
 // The stores of the process: created empty on first use, before the window,
 // and never destroyed. Every later request returns the same stores.
 orv::World& ProgramStores();

@@ -1,11 +1,12 @@
 #include "ui/command_line.h"
 
 #include <cstring>
+#include <string>
+
+#include "engine/caption.h"
 
 namespace orv::ui {
 namespace {
-
-constexpr const char* kVersion = "orvantor-gui 4.0 (ORVANTOR v4.0 FULL - Pellacord)\n";
 
 constexpr const char* kHelp =
     "Usage: orvantor-gui [-h | --help] [-V | --version] [Qt options]\n"
@@ -31,10 +32,11 @@ bool Is(const char* arg, const char* short_name, const char* long_name) {
 }  // namespace
 
 std::optional<int> AnswerCommandLine(int argc, const char* const* argv, std::FILE* out) {
+  const std::string version = "orvantor-gui 4.0 (" + std::string(kCaption) + ")\n";
   const char* text = nullptr;
   for (int i = 1; i < argc && text == nullptr; ++i) {
     if (Is(argv[i], "-h", "--help")) text = kHelp;
-    if (Is(argv[i], "-V", "--version")) text = kVersion;
+    if (Is(argv[i], "-V", "--version")) text = version.c_str();
   }
   if (text == nullptr) return std::nullopt;
   const bool written = std::fputs(text, out) >= 0 && std::fflush(out) == 0;

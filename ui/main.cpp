@@ -8,12 +8,17 @@
 #include <QIcon>
 #include <QMessageBox>
 
+#include "engine/caption.h"
 #include "platform/interrupts.h"
 #include "ui/Unit1.h"
 #include "ui/command_line.h"
 #include "ui/qt_window_services.h"
 
 namespace {
+
+QString ApplicationTitle() {
+  return QString::fromLatin1(orv::kApplicationTitle.data(), orv::kApplicationTitle.size());
+}
 
 // The application object. An error that escapes an event handler is shown
 // in a message box with its text, under the application title, and the
@@ -35,7 +40,7 @@ class TApplication final : public QApplication {
   }
 
   static void ShowException(const char* text) {
-    QMessageBox::critical(nullptr, QString::fromLatin1(ApplicationTitle),
+    QMessageBox::critical(nullptr, ApplicationTitle(),
                           QString::fromLocal8Bit(text));
   }
 };
@@ -51,7 +56,7 @@ int main(int argc, char** argv) {
   // The stores exist before the window and outlive it.
   orv::World& stores = ProgramStores();
   TApplication app(argc, argv);
-  QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+  QApplication::setApplicationName(ApplicationTitle());
   try {
     orv::ui::QtWindowServices services;
     TForm1 form(stores, services);

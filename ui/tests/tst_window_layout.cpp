@@ -14,6 +14,7 @@
 #include <QSlider>
 #include <QTest>
 
+#include "engine/caption.h"
 #include "ui/tests/window_fixture.h"
 
 class WindowLayoutTest : public QObject {
@@ -191,8 +192,8 @@ void WindowLayoutTest::windowFrameAndCaption() {
   QCOMPARE(w.objectName(), QString("Form1"));
   QCOMPARE(w.windowTitle(), QString("ORVANTOR v4.0 FULL - Pellacord"));
   QCOMPARE(w.Caption(), std::string("ORVANTOR v4.0 FULL - Pellacord"));
-  QCOMPARE(QString(VersionLabel), QString("v4.0 FULL"));
-  QCOMPARE(QString(ApplicationTitle), QString("ORVANTOR 4"));
+  QCOMPARE(orv::kVersionLabel, std::string_view("v4.0 FULL"));
+  QCOMPARE(orv::kApplicationTitle, std::string_view("ORVANTOR 4"));
   QCOMPARE(w.minimumSize(), QSize(466, 435));
   QCOMPARE(w.maximumSize(), QSize(466, 435));
   const Qt::WindowFlags flags = w.windowFlags();
@@ -267,7 +268,7 @@ void WindowLayoutTest::renderToPng() {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+  QApplication::setApplicationName(QStringLiteral("ORVANTOR 4"));
   WindowLayoutTest test;
   return QTest::qExec(&test, argc, argv);
 }
