@@ -3,6 +3,7 @@
 
 #include "engine/change_report.h"
 #include "engine/pump.h"
+#include "passes/item_kinds.h"
 #include "passes/passes.h"
 
 namespace orv {
@@ -12,15 +13,15 @@ void DeleteRespawnPoints(World& w, RunHost& host) {
   Progress progress;
   w.SpawnSerials.Clear();
   ChangeReport* const report = w.Report;
-  const TextPool::Ref type69 = w.ItemTexts.Find("69");
-  const TextPool::Ref type34 = w.ItemTexts.Find("34");
+  const TextPool::Ref respawn_point = w.ItemTexts.Find(kRespawnPointType);
+  const TextPool::Ref spawn_point = w.ItemTexts.Find(kSpawnPointType);
   for (RecordId id = w.UnownedItems; id != kNone; id = w.Items[id].Next) {
     pump.Step(host);
     progress.Step(host, w.UnownedPerPercent);
     TWorldItem& item = w.Items[id];
     const TextPool::Ref type = TypeRef(w, item);
-    if (type != type69 && type != type34) continue;
-    if (type == type34) w.SpawnSerials.Append(item.Serial.view());
+    if (type != respawn_point && type != spawn_point) continue;
+    if (type == spawn_point) w.SpawnSerials.Append(item.Serial.view());
     item.State = LinesState::kCleared;
     ++w.Stats.respawn_points_removed;
     if (report != nullptr) report->Note(Change::kRespawnPointDeleted, id);
@@ -31,7 +32,7 @@ void DeleteRespawnPoints(World& w, RunHost& host) {
   // answers that without comparing it with every serial in turn.
   const std::unordered_set<std::string_view> spawn_serials(w.SpawnSerials.begin(),
                                                            w.SpawnSerials.end());
-  const TextPool::Ref memory_object = w.ItemTexts.Find("02007]");
+  const TextPool::Ref memory_object = w.ItemTexts.Find(kMemoryObjectId);
   progress.Reset();
   for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) {
     pump.Step(host);

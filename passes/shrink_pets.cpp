@@ -3,6 +3,7 @@
 
 #include "engine/change_report.h"
 #include "engine/pump.h"
+#include "passes/item_kinds.h"
 #include "passes/passes.h"
 
 namespace orv {
@@ -18,7 +19,7 @@ struct PetHome {
 PetHome PetHomeOf(const World& w, std::string_view serial) {
   const RecordId owner = w.CharTree.Find(serial);
   if (owner == kNone) return {};
-  const TextPool::Ref bank_box = w.ItemTexts.Find("09b2]");
+  const TextPool::Ref bank_box = w.ItemTexts.Find(kBankBoxId);
   for (RecordId id = w.Chars[owner].Items; id != kNone; id = w.Items[id].Next) {
     if (BaseIdRef(w, w.Items[id]) == bank_box) return {owner, id};
   }
@@ -86,7 +87,7 @@ void Shrink(World& w, RecordId pet_char, const PetHome& home) {
 void ShrinkPets(World& w, RunHost& host, RunThreads threads) {
   Pump pump;
   Progress progress;
-  const TextPool::Ref memory_object = w.ItemTexts.Find("02007]");
+  const TextPool::Ref memory_object = w.ItemTexts.Find(kMemoryObjectId);
   if (!UseSecondThread(w, threads)) {
     for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) {
       pump.Step(host);
