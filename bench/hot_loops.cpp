@@ -112,10 +112,9 @@ void BM_WriteFiles(benchmark::State& state) {
   for (auto _ : state) {
     DiscardingSink chars, world;
     w.CharLines = &chars;
-    w.WorldLines = nullptr;
     orv::WriteHeader(w);
     orv::WriteChars(w, host);
-    orv::WriteWorldFile(w, world, "// caption", false, stop);
+    orv::WriteWorldFile(w, world, "caption", false, stop);
     w.CharLines = nullptr;
     benchmark::DoNotOptimize(chars.ByteCount() + world.ByteCount());
   }

@@ -23,6 +23,7 @@
 #include "platform/interrupts.h"
 #include "platform/quoted.h"
 #include "writers/char_writer.h"
+#include "writers/file_frame.h"
 #include "writers/item_writer.h"
 #include "writers/world_file_writer.h"
 
@@ -219,14 +220,14 @@ RunSummary Convert(World& w, RunHost& host, const RunOptions& options, std::stri
 // touched again.
 class WorldFileMaker {
  public:
-  WorldFileMaker(const World& w, LineSink& out, const std::string& caption_line,
+  WorldFileMaker(const World& w, LineSink& out, const std::string& caption,
                  bool unowned_heading, bool own_thread)
-      : w_(w), out_(out), caption_line_(caption_line), unowned_heading_(unowned_heading) {
+      : w_(w), out_(out), caption_(caption), unowned_heading_(unowned_heading) {
     if (!own_thread) return;
     try {
       thread_ = std::thread([this] {
         try {
-          WriteWorldFile(w_, out_, caption_line_, unowned_heading_, stop_, &unowned_shape_);
+          WriteWorldFile(w_, out_, caption_, unowned_heading_, stop_, &unowned_shape_);
         } catch (...) {
           failure_ = std::current_exception();
         }
@@ -271,7 +272,7 @@ class WorldFileMaker {
       thread_.join();
       if (failure_) std::rethrow_exception(failure_);
     } else {
-      WriteWorldFile(w_, out_, caption_line_, unowned_heading_, stop_);
+      WriteWorldFile(w_, out_, caption_, unowned_heading_, stop_);
     }
   }
 
@@ -282,7 +283,7 @@ class WorldFileMaker {
 
   const World& w_;
   LineSink& out_;
-  const std::string& caption_line_;
+  const std::string& caption_;
   const bool unowned_heading_;
   std::atomic<bool> stop_{false};
   std::mutex done_mutex_;
@@ -323,7 +324,7 @@ void AnalyseCleanAndWrite(World& w, RunHost& host, LineSink& char_lines, LineSin
   if (w.Report != nullptr) w.Report->Complete();
 
   host.SetStatus("processing chars");
-  const std::string caption = "// " + host.Caption();
+  const std::string caption = host.Caption();
   // Checkboxes are locked during a run, so the switch reads the same now as
   // at "processing items".
   WorldFileMaker world_file(w, world_lines, caption, !host.Checked(Switch::kDeleteNpcs),
@@ -331,17 +332,15 @@ void AnalyseCleanAndWrite(World& w, RunHost& host, LineSink& char_lines, LineSin
   // The walk below makes the character file and, for the world file, only
   // pumps and moves the gauge: WorldFileMaker makes that file's lines.
   w.CharLines = &char_lines;
-  w.WorldLines = nullptr;
   struct Detach {
     World& w;
-    ~Detach() { w.CharLines = w.WorldLines = nullptr; }
+    ~Detach() { w.CharLines = nullptr; }
   } detach{w};
 
-  char_lines.Append(caption);
-  char_lines.Append(std::string_view());
+  AppendFileOpening(char_lines, caption);
   WriteHeader(w);
   WriteChars(w, host);
-  char_lines.Append(std::string_view("[EOF]"));
+  AppendFileEnd(char_lines);
 
   host.SetStatus("processing items");
   world_file.PumpUnownedItemsAndFinish(w, host);

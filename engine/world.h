@@ -176,8 +176,9 @@ struct World {
   World& operator=(const World&) = delete;
 
   SourceText SourceLines;
-  // The two output files of the running conversion; set by the run.
-  LineSink* WorldLines = nullptr;
+  // The character file of the running conversion, which the walk that
+  // pumps writes into; set by the run. The world file is made apart from
+  // that walk (writers/world_file_writer.h).
   LineSink* CharLines = nullptr;
 
   // The analysis may read sections on one thread (which makes the records

@@ -6,6 +6,7 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -15,6 +16,7 @@
 #include "engine/line_sink.h"
 #include "writers/char_writer.h"
 #include "writers/item_writer.h"
+#include "writers/world_file_writer.h"
 
 namespace orv::testing {
 
@@ -102,15 +104,38 @@ void Analyse(World& w, RecordingHost& host, std::string_view source, RunThreads 
   AnalyseWorld(w, host, threads);
 }
 
+namespace {
+
+// The world file's bytes without the lines that frame it: the opening with
+// `caption` and the end marker, which must be there.
+std::string Unframed(std::string_view file, std::string_view caption) {
+  const std::string opening = "// " + std::string(caption) + "\r\n\r\n";
+  const std::string_view end = "[EOF]\r\n";
+  if (file.substr(0, opening.size()) != opening || file.size() < opening.size() + end.size() ||
+      file.substr(file.size() - end.size()) != end) {
+    ADD_FAILURE() << "the world file is not framed as a run frames it:\n" << file;
+    return std::string(file);
+  }
+  return std::string(file.substr(opening.size(), file.size() - opening.size() - end.size()));
+}
+
+}  // namespace
+
 BodyBytes WriteBodyBytes(World& w, RecordingHost& host) {
-  MemoryLineSink chars, world;
+  // The walk that pumps, as a run makes it: the character file and, for the
+  // world file, the pumps and the gauge.
+  MemoryLineSink chars;
   w.CharLines = &chars;
-  w.WorldLines = &world;
   WriteHeader(w);
   WriteChars(w, host);
   WriteItems(w, host, w.UnownedItems, kWorldFile, true);
-  w.CharLines = w.WorldLines = nullptr;
-  return {chars.Bytes(), world.Bytes()};
+  w.CharLines = nullptr;
+  // The world file as a run makes it, on its own.
+  MemoryLineSink world;
+  const std::atomic<bool> stop{false};
+  const std::string_view caption = "the caption";
+  WriteWorldFile(w, world, caption, false, stop);
+  return {chars.Bytes(), Unframed(world.Bytes(), caption)};
 }
 
 Bodies WriteBodies(World& w, RecordingHost& host) {

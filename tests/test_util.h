@@ -66,7 +66,9 @@ void Analyse(World& w, RecordingHost& host, std::string_view source,
 
 // What the writers produce after the analysis and any passes: the header,
 // the characters and then the unowned items, without the lines that the run
-// itself frames the files with.
+// frames the files with. The character file comes from the walk that pumps
+// (whose pumps and gauge steps the host records), the world file from
+// WriteWorldFile, as in a run.
 struct Bodies {
   std::vector<std::string> chars;
   std::vector<std::string> world;

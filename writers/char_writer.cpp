@@ -16,10 +16,8 @@ std::string RewriteHeaderLine(std::string_view line) {
 }
 
 void WriteHeader(World& w) {
-  ForEachHeaderLine(w, [&w](std::string_view line) {
-    if (w.CharLines != nullptr) w.CharLines->Append(line);
-    if (w.WorldLines != nullptr) w.WorldLines->Append(line);
-  });
+  if (w.CharLines == nullptr) return;
+  ForEachHeaderLine(w, [&w](std::string_view line) { w.CharLines->Append(line); });
 }
 
 void WriteChars(World& w, RunHost& host) {
@@ -31,7 +29,7 @@ void WriteChars(World& w, RunHost& host) {
     pump.Step(host);
     progress.Step(host, w.CharsPerPercent);
     const TWorldChar& c = w.Chars[id];
-    LineSink* out = c.IsNpc ? w.WorldLines : w.CharLines;
+    LineSink* out = c.IsNpc ? nullptr : w.CharLines;
     if (out != nullptr) AppendKeptLines(w, c, *out);
     WriteItems(w, host, c.Items, c.IsNpc ? kWorldFile : kCharFile, false);
   }

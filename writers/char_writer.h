@@ -32,14 +32,14 @@ void ForEachHeaderLine(const World& w, Fn&& fn) {
   }
 }
 
-// Copies the header into both output files, line by line, each first into
-// the character file. A file whose sink is not set is left out.
+// Copies the header into the character file, when its sink is set.
 void WriteHeader(World& w);
 
-// Writes every character in file order, each followed at once by everything
-// it holds: players into the character file, NPCs into the world file. A
-// file whose sink is not set gets nothing, but the walk, pumps and gauge
-// included, is the same.
+// Walks every character in file order, each followed at once by everything
+// it holds, and writes the players with their belongings into the
+// character file (when its sink is set). The NPCs belong to the world file,
+// which WriteWorldFile makes apart: for them the walk only pumps and moves
+// the gauge, as writing them would.
 void WriteChars(World& w, RunHost& host);
 
 }  // namespace orv

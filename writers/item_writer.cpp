@@ -19,7 +19,7 @@ void StepItem(World& w, RunHost& host, Progress& progress, bool top_level, bool 
 
 void WriteItems(World& w, RunHost& host, RecordId list, int target, bool count_progress) {
   if (list == kNone) return;
-  LineSink* out = target == kCharFile ? w.CharLines : w.WorldLines;
+  LineSink* out = target == kCharFile ? w.CharLines : nullptr;
   Progress progress;
   std::vector<RecordId> stack;
   const auto visit = [&](const TWorldItem& item, bool top_level) {

@@ -76,12 +76,12 @@ inline void PrefetchLines(const World& w, const TWorldItem& item) {
   PrefetchLine(lines + 64);
 }
 
-// Writes the items of a list in write order (see above) into the character
-// file (target 2) or the world file (any other code); when that file's sink
-// is not set the walk still runs, pumps included, without making the lines.
-// Pumps once per item at every depth on the countdown that all item walks
-// share; with `count_progress` moves the gauge once per item of the list
-// itself.
+// Walks the items of a list in write order (see above) and writes them into
+// the character file (target 2) when its sink is set. For the world file
+// (any other code), made apart by WriteWorldFile, and without a sink, the
+// walk runs all the same without making the lines. Pumps once per item at
+// every depth on the countdown that all item walks share; with
+// `count_progress` moves the gauge once per item of the list itself.
 void WriteItems(World& w, RunHost& host, RecordId list, int target, bool count_progress);
 
 // What the pumps and the gauge of an item walk depend on: how many items of

@@ -4,11 +4,12 @@
 
 #include "engine/kept_lines.h"
 #include "writers/char_writer.h"
+#include "writers/file_frame.h"
 #include "writers/item_writer.h"
 
 namespace orv {
 
-void WriteWorldFile(const World& w, LineSink& out, std::string_view caption_line,
+void WriteWorldFile(const World& w, LineSink& out, std::string_view caption,
                     bool unowned_heading, const std::atomic<bool>& stop,
                     ItemWalkShape* unowned_shape) {
   // The stop flag is looked at once per this many records.
@@ -35,8 +36,7 @@ void WriteWorldFile(const World& w, LineSink& out, std::string_view caption_line
         [&w](const TWorldItem& next) { PrefetchLines(w, next); });
   };
 
-  out.Append(caption_line);
-  out.Append(std::string_view());
+  AppendFileOpening(out, caption);
   ForEachHeaderLine(w, [&out](std::string_view line) { out.Append(line); });
   for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) {
     const TWorldChar& c = w.Chars[id];
@@ -45,13 +45,10 @@ void WriteWorldFile(const World& w, LineSink& out, std::string_view caption_line
     AppendKeptLines(w, c, out);
     write_items(c.Items, nullptr);
   }
-  if (unowned_heading) {
-    out.Append(std::string_view("// unowned items"));
-    out.Append(std::string_view());
-  }
+  if (unowned_heading) AppendUnownedItemsHeading(out);
   write_items(w.UnownedItems, unowned_shape);
   if (stopped) return;
-  out.Append(std::string_view("[EOF]"));
+  AppendFileEnd(out);
 }
 
 }  // namespace orv

@@ -11,14 +11,14 @@
 namespace orv {
 
 // Makes the whole world file of a run in one go, without pumping, so that it
-// can be made on a thread of its own while the walk that pumps makes the
-// character file: the caption line and a blank line, the header, every NPC
-// with everything it holds, then, when `unowned_heading`, "// unowned items"
-// and a blank line, the unowned items and "[EOF]". These are the lines the
-// pumping writers put into the world file, in the same order. Reads the
-// world only. Returns early, the file unfinished, once `stop` is set. When
-// `unowned_shape` is given, the walk over the unowned items is noted in it.
-void WriteWorldFile(const World& w, LineSink& out, std::string_view caption_line,
+// can be made on a thread of its own while the walk that pumps (WriteChars,
+// WriteItems) makes the character file: the opening with the `caption`, the
+// header, every NPC with everything it holds in write order, then, when
+// `unowned_heading`, its heading, the unowned items and "[EOF]" (see
+// file_frame.h). Reads the world only. Returns early, the file unfinished,
+// once `stop` is set. When `unowned_shape` is given, the walk over the
+// unowned items is noted in it.
+void WriteWorldFile(const World& w, LineSink& out, std::string_view caption,
                     bool unowned_heading, const std::atomic<bool>& stop,
                     ItemWalkShape* unowned_shape = nullptr);
 
