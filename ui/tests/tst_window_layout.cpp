@@ -1,6 +1,11 @@
-// The window as it opens: every control where the window resource puts it,
-// with its text, state and colours, the tab order, the caption and frame;
-// and a picture of it for people to look at.
+// The window as it opens: every control of the design where the design
+// puts it, as created and as shown, with its text, state and colours; the
+// tab order, the caption and frame; and a picture of it for people to look
+// at.
+
+#include <algorithm>
+#include <iterator>
+#include <string_view>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,6 +20,8 @@
 #include <QTest>
 
 #include "engine/caption.h"
+#include "ui/cgauge.h"
+#include "ui/status_bar.h"
 #include "ui/tests/window_fixture.h"
 
 class WindowLayoutTest : public QObject {
@@ -22,6 +29,7 @@ class WindowLayoutTest : public QObject {
 
  private slots:
   void everyControlAtItsPlace();
+  void shownAsDesigned();
   void textsAndInitialStates();
   void colours();
   void windowFrameAndCaption();
@@ -29,35 +37,95 @@ class WindowLayoutTest : public QObject {
   void renderToPng();
 };
 
+namespace {
+
+// The window's design, row by row from the top of the window: each control
+// with its kind, its left and top within the client area, its width and its
+// height, in pixels at 96 pixels per inch. Typed from the design itself,
+// not from the code that builds the window, so that a slip in either shows.
+struct Designed {
+  const char* name;
+  const char* kind;
+  int left, top, width, height;
+
+  QRect Rect() const { return QRect(left, top, width, height); }
+};
+constexpr Designed kDesign[] = {
+    {"Label4", "label", 8, 8, 73, 13},
+    {"Edit1", "one-line text box", 112, 8, 257, 21},
+    {"Button1", "push button", 384, 8, 75, 25},
+    {"Label3", "label", 8, 40, 68, 13},
+    {"Edit2", "one-line text box", 112, 40, 257, 21},
+    {"Button2", "push button", 384, 40, 75, 25},
+    {"Label2", "label", 8, 72, 88, 13},
+    {"Edit3", "one-line text box", 112, 72, 257, 21},
+    {"Button3", "push button", 384, 72, 75, 25},
+    {"CheckBox4", "check box", 8, 120, 81, 17},
+    {"CheckBox3", "check box", 8, 136, 73, 17},
+    {"CheckBox5", "check box", 8, 152, 129, 17},
+    {"CheckBox6", "check box", 8, 168, 129, 17},
+    {"Label1", "label", 344, 120, 70, 13},
+    {"Label5", "label", 312, 136, 16, 13},
+    {"Label6", "label", 400, 136, 52, 13},
+    {"TrackBar1", "horizontal slider", 312, 152, 150, 45},
+    {"BitBtn3", "picture button", 8, 208, 33, 25},
+    {"BitBtn2", "picture button", 40, 208, 33, 25},
+    {"CheckBox2", "check box", 88, 214, 81, 17},
+    {"BitBtn5", "picture button", 240, 208, 33, 25},
+    {"BitBtn4", "picture button", 272, 208, 33, 25},
+    {"CheckBox1", "check box", 320, 214, 81, 17},
+    {"Memo4", "multi-line text box", 8, 240, 217, 137},
+    {"Memo5", "multi-line text box", 240, 240, 217, 137},
+    {"BitBtn1", "picture button", 8, 384, 97, 25},
+    {"ProgressBar1", "percentage gauge", 112, 384, 345, 25},
+    {"StatusBar1", "status bar", 0, 416, 466, 19},
+};
+constexpr QSize kClientArea(466, 435);
+
+// Whether `w` is the kind of control that the design names.
+bool IsKind(const QWidget* w, std::string_view kind) {
+  if (kind == "label") return qobject_cast<const QLabel*>(w) != nullptr;
+  if (kind == "one-line text box") return qobject_cast<const QLineEdit*>(w) != nullptr;
+  if (kind == "push button" || kind == "picture button")
+    return qobject_cast<const QPushButton*>(w) != nullptr;
+  if (kind == "check box") return qobject_cast<const QCheckBox*>(w) != nullptr;
+  if (kind == "horizontal slider") {
+    const auto* slider = qobject_cast<const QSlider*>(w);
+    return slider != nullptr && slider->orientation() == Qt::Horizontal;
+  }
+  if (kind == "multi-line text box") return qobject_cast<const QPlainTextEdit*>(w) != nullptr;
+  if (kind == "percentage gauge") return qobject_cast<const TCGauge*>(w) != nullptr;
+  if (kind == "status bar") return qobject_cast<const TStatusBar*>(w) != nullptr;
+  return false;
+}
+
+// The control of `form` that a click at `point` of its client area reaches:
+// the child of the form that holds the widget there.
+QWidget* ControlAt(QWidget* form, QPoint point) {
+  QWidget* w = form->childAt(point);
+  while (w != nullptr && w->parentWidget() != form) w = w->parentWidget();
+  return w;
+}
+
+// A widget as a failure names it.
+QString Described(const QWidget* w) {
+  if (w == nullptr) return QStringLiteral("nothing");
+  const QString name = w->objectName().isEmpty() ? QStringLiteral("(unnamed)") : w->objectName();
+  return QLatin1String(w->metaObject()->className()) + QLatin1Char(' ') + name;
+}
+
+}  // namespace
+
 void WindowLayoutTest::everyControlAtItsPlace() {
   WindowFixture f;
-  struct Place {
-    const char* name;
-    int left, top, width, height;
-  };
-  const Place places[] = {
-      {"Label4", 8, 8, 73, 13},        {"Edit1", 112, 8, 257, 21},
-      {"Button1", 384, 8, 75, 25},     {"Label3", 8, 40, 68, 13},
-      {"Edit2", 112, 40, 257, 21},     {"Button2", 384, 40, 75, 25},
-      {"Label2", 8, 72, 88, 13},       {"Edit3", 112, 72, 257, 21},
-      {"Button3", 384, 72, 75, 25},    {"CheckBox4", 8, 120, 81, 17},
-      {"CheckBox3", 8, 136, 73, 17},   {"CheckBox5", 8, 152, 129, 17},
-      {"CheckBox6", 8, 168, 129, 17},  {"Label1", 344, 120, 70, 13},
-      {"Label5", 312, 136, 16, 13},    {"Label6", 400, 136, 52, 13},
-      {"TrackBar1", 312, 152, 150, 45}, {"BitBtn3", 8, 208, 33, 25},
-      {"BitBtn2", 40, 208, 33, 25},    {"CheckBox2", 88, 214, 81, 17},
-      {"BitBtn5", 240, 208, 33, 25},   {"BitBtn4", 272, 208, 33, 25},
-      {"CheckBox1", 320, 214, 81, 17}, {"Memo4", 8, 240, 217, 137},
-      {"Memo5", 240, 240, 217, 137},   {"BitBtn1", 8, 384, 97, 25},
-      {"ProgressBar1", 112, 384, 345, 25}, {"StatusBar1", 0, 416, 466, 19},
-  };
-  for (const Place& p : places) {
-    auto* w = f.form->findChild<QWidget*>(QLatin1String(p.name));
-    QVERIFY2(w != nullptr, p.name);
+  for (const Designed& d : kDesign) {
+    auto* w = f.form->findChild<QWidget*>(QLatin1String(d.name));
+    QVERIFY2(w != nullptr, d.name);
     QCOMPARE(w->parentWidget(), f.form.get());
-    QCOMPARE(w->geometry(), QRect(p.left, p.top, p.width, p.height));
+    QVERIFY2(IsKind(w, d.kind), d.name);
+    QCOMPARE(w->geometry(), d.Rect());
   }
-  QCOMPARE(f.form->size(), QSize(466, 435));
+  QCOMPARE(f.form->size(), kClientArea);
 
   // Whatever font stands in for the window's, no text is cut off.
   for (const char* name : {"Label1", "Label2", "Label3", "Label4", "Label5", "Label6", "CheckBox1",
@@ -69,6 +137,48 @@ void WindowLayoutTest::everyControlAtItsPlace() {
     const int text = b->fontMetrics().horizontalAdvance(b->text());
     const int picture = b->icon().isNull() ? 0 : b->iconSize().width() + 4;
     QVERIFY2(text + picture + 8 <= b->width(), qPrintable(b->objectName()));
+  }
+}
+
+void WindowLayoutTest::shownAsDesigned() {
+  WindowFixture f;
+  TForm1& w = *f.form;
+  w.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  QCOMPARE(w.size(), kClientArea);
+
+  // Shown, every control stands where the design puts it, and a click
+  // there reaches it: at its middle and just inside each corner, wherever
+  // the design lays no other control over the spot. A control moved,
+  // resized, hidden or covered by another once the window is up fails here.
+  for (const Designed& d : kDesign) {
+    auto* control = w.findChild<QWidget*>(QLatin1String(d.name));
+    QVERIFY2(control != nullptr && control->isVisible(), d.name);
+    QCOMPARE(QRect(control->mapTo(&w, QPoint(0, 0)), control->size()), d.Rect());
+    const QRect inner = d.Rect().adjusted(1, 1, -1, -1);
+    for (const QPoint spot : {d.Rect().center(), inner.topLeft(), inner.topRight(),
+                              inner.bottomLeft(), inner.bottomRight()}) {
+      const bool shared =
+          std::any_of(std::begin(kDesign), std::end(kDesign),
+                      [&](const Designed& o) { return &o != &d && o.Rect().contains(spot); });
+      if (shared) continue;
+      QWidget* reached = ControlAt(&w, spot);
+      QVERIFY2(reached == control, qPrintable(QStringLiteral("%1 at %2,%3 reaches %4")
+                                                  .arg(QLatin1String(d.name))
+                                                  .arg(spot.x())
+                                                  .arg(spot.y())
+                                                  .arg(Described(reached))));
+    }
+  }
+
+  // And nothing else is shown on the window.
+  for (QWidget* child : w.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (!child->isVisible()) continue;
+    const bool designed = std::any_of(
+        std::begin(kDesign), std::end(kDesign),
+        [&](const Designed& d) { return child->objectName() == QLatin1String(d.name); });
+    QVERIFY2(designed,
+             qPrintable(QStringLiteral("a control the design does not have: ") + Described(child)));
   }
 }
 
