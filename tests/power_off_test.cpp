@@ -16,6 +16,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/power_off.h"
@@ -153,36 +154,42 @@ class SystemBusAt {
   bool had_ = false;
 };
 
-TEST(PowerOff, AManagerThatTakesTheCallIsAskedWithoutAPrompt) {
+// Each test on a bus of its own, running from the start.
+class PowerOff : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(bus.Up()) << "cannot start dbus-daemon (tools/setup-debian.sh installs it)";
+  }
+
+  // What the power-off makes of a login manager on the bus that takes the
+  // call or turns it down, and the "interactive" argument of each call.
+  std::pair<PowerOffResult, std::vector<int>> AskManager(bool refuse) {
+    FakeLoginManager manager(bus.Address(), refuse);
+    EXPECT_TRUE(manager.Serving());
+    SystemBusAt at(bus.Address());
+    PowerOffResult result = RequestPowerOff();
+    return {std::move(result), manager.Calls()};
+  }
+
   TempDir dir;
-  PrivateBus bus(dir);
-  ASSERT_TRUE(bus.Up()) << "cannot start dbus-daemon (tools/setup-debian.sh installs it)";
-  FakeLoginManager manager(bus.Address(), false);
-  ASSERT_TRUE(manager.Serving());
-  SystemBusAt at(bus.Address());
-  const PowerOffResult result = RequestPowerOff();
+  PrivateBus bus{dir};
+};
+
+TEST_F(PowerOff, AManagerThatTakesTheCallIsAskedWithoutAPrompt) {
+  const auto [result, calls] = AskManager(false);
   EXPECT_EQ(result.outcome, Outcome::kAsked) << result.message;
-  EXPECT_EQ(manager.Calls(), std::vector<int>{0}) << "asked once, not interactive";
+  EXPECT_EQ(calls, std::vector<int>{0}) << "asked once, not interactive";
 }
 
-TEST(PowerOff, AManagerThatTurnsItDownIsARefusalWithItsWords) {
-  TempDir dir;
-  PrivateBus bus(dir);
-  ASSERT_TRUE(bus.Up()) << "cannot start dbus-daemon (tools/setup-debian.sh installs it)";
-  FakeLoginManager manager(bus.Address(), true);
-  ASSERT_TRUE(manager.Serving());
-  SystemBusAt at(bus.Address());
-  const PowerOffResult result = RequestPowerOff();
+TEST_F(PowerOff, AManagerThatTurnsItDownIsARefusalWithItsWords) {
+  const auto [result, calls] = AskManager(true);
   EXPECT_EQ(result.outcome, Outcome::kRefused);
   EXPECT_EQ(result.caption, "") << "a refusal has no error box";
   EXPECT_NE(result.message.find("Access denied by the test"), std::string::npos) << result.message;
-  EXPECT_EQ(manager.Calls().size(), 1u);
+  EXPECT_EQ(calls.size(), 1u);
 }
 
-TEST(PowerOff, NoManagerOrNoBusIsUnreachable) {
-  TempDir dir;
-  PrivateBus bus(dir);
-  ASSERT_TRUE(bus.Up()) << "cannot start dbus-daemon (tools/setup-debian.sh installs it)";
+TEST_F(PowerOff, NoManagerOrNoBusIsUnreachable) {
   for (const std::string& address : {bus.Address(), std::string("unix:path=") + dir.File("none")}) {
     SCOPED_TRACE(address);
     SystemBusAt at(address);
