@@ -1,10 +1,12 @@
 #ifndef ORVANTOR_ENGINE_RECORD_ARENA_H_
 #define ORVANTOR_ENGINE_RECORD_ARENA_H_
 
+#include <algorithm>
 #include <atomic>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -62,6 +64,39 @@ class RecordArena {
     return static_cast<RecordId>(size_++);
   }
 
+  // Moves every record of `other` to the end of this arena, in order, calls
+  // fix(record) on each where it now lies, and leaves `other` empty and
+  // without chunks. Each chunk of `other` is freed as soon as it is copied,
+  // so that the next chunk here mostly takes the same memory again.
+  template <class Fix>
+  void TakeAll(RecordArena& other, Fix&& fix) {
+    std::size_t from = 0;
+    while (from < other.size_) {
+      if (size_ >= kNone) throw std::length_error("too many sections in the world save");
+      if (size_ / kChunkSize == chunks_.size()) {
+        chunks_.push_back(Allocate());
+        chunk_count_.store(chunks_.size(), std::memory_order_relaxed);
+      }
+      // The longest stretch that lies in one chunk on both sides.
+      const std::size_t n = std::min({kChunkSize - size_ % kChunkSize, kChunkSize - from % kChunkSize,
+                                      other.size_ - from, std::size_t{kNone} - size_});
+      T* to = &chunks_[size_ / kChunkSize][size_ % kChunkSize];
+      T* moved = &other.chunks_[from / kChunkSize][from % kChunkSize];
+      if constexpr (std::is_trivially_copyable_v<T>) {
+        std::memcpy(static_cast<void*>(to), moved, n * sizeof(T));
+      } else {
+        for (std::size_t k = 0; k < n; ++k) new (&to[k]) T(std::move(moved[k]));
+      }
+      for (std::size_t k = 0; k < n; ++k) fix(to[k]);
+      size_ += n;
+      from += n;
+      if (from % kChunkSize == 0 || from == other.size_) other.FreeChunk((from - 1) / kChunkSize);
+    }
+    other.size_ = 0;
+    other.chunks_.clear();
+    other.chunk_count_.store(0, std::memory_order_relaxed);
+  }
+
   // Takes new chunks from `warm` (blocks of kChunkBytes) while it has them
   // ready; null goes back to allocating them. May be called while another
   // thread makes records; `warm` must outlive its use here.
@@ -95,6 +130,17 @@ class RecordArena {
   }
 
  private:
+  // Destroys the records of chunk `chunk` and frees it.
+  void FreeChunk(std::size_t chunk) {
+    if constexpr (!std::is_trivially_destructible_v<T>) {
+      const std::size_t first = chunk * kChunkSize;
+      const std::size_t last = std::min(first + kChunkSize, size_);
+      for (std::size_t i = first; i < last; ++i) (*this)[static_cast<RecordId>(i)].~T();
+    }
+    platform::FreeBulk(chunks_[chunk], kChunkBytes);
+    chunks_[chunk] = nullptr;
+  }
+
   static constexpr std::size_t kMaxChunks = (std::size_t{kNone} + kChunkSize - 1) / kChunkSize;
 
   static T* Allocate() {
