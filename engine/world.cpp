@@ -8,20 +8,11 @@ namespace orv {
 
 World::World() : ItemTree(Items), CharTree(Chars) {}
 
-bool AttachToContainer(World& w) {
-  return AttachToContainer(w, Tree<TWorldItem>::SlotHash(w.LastContainer.view()));
-}
-
-bool AttachToContainer(World& w, std::uint32_t container_hash) {
-  const RecordId id = w.UnownedItems;
-  if (id == kNone) return false;
-  TWorldItem& item = w.Items[id];
-  const std::string_view container = w.LastContainer.view();
+bool AttachToContainer(World& w, RecordId id, std::string_view container, std::uint32_t container_hash) {
   const RecordId holder_char = w.CharTree.Find(container, container_hash);
   if (holder_char != kNone) {
     TWorldChar& c = w.Chars[holder_char];
-    w.UnownedItems = item.Next;
-    item.Next = c.Items;
+    w.Items[id].Next = c.Items;
     c.Items = id;
     return true;
   }
@@ -30,8 +21,7 @@ bool AttachToContainer(World& w, std::uint32_t container_hash) {
   // every later walk endless; it stays unowned instead.
   if (holder != kNone && holder != id) {
     TWorldItem& p = w.Items[holder];
-    w.UnownedItems = item.Next;
-    item.Next = p.Contents;
+    w.Items[id].Next = p.Contents;
     p.Contents = id;
     return true;
   }
