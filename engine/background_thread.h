@@ -2,31 +2,36 @@
 #define ORVANTOR_ENGINE_BACKGROUND_THREAD_H_
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <utility>
 
 namespace orv {
 
-// One piece of a run's work on a thread of its own, beside the calling
-// thread. Whatever way the caller leaves (done, cancelled, failed), the
-// thread is told to stop and joined before the data it works on goes, and
-// what it threw reaches the caller at Join.
+// One piece of work on a thread of its own, beside the calling thread.
+// Whatever way the owner goes (done, cancelled, failed), the thread is told
+// to stop and joined before the data it works on goes, and what the work
+// threw reaches the owner at Join. Every thread the program starts is one
+// of these. As a member, it comes after every member its work uses, so that
+// it is joined before they go.
 class BackgroundThread {
  public:
   BackgroundThread() = default;
-  // Asks the work to stop and waits for it; a failure it had is dropped (the
-  // caller is leaving anyway).
+  // Asks the work to stop and waits for it; a failure it had is dropped
+  // (the owner is leaving anyway).
   ~BackgroundThread() {
-    stop_.store(true, std::memory_order_relaxed);
+    RequestStop();
     if (thread_.joinable()) thread_.join();
   }
   BackgroundThread(const BackgroundThread&) = delete;
   BackgroundThread& operator=(const BackgroundThread&) = delete;
 
   // Starts fn() on a new thread; false when no thread is to be had (the
-  // caller then does the work itself). At most one start per object.
+  // caller then does the work itself, or fails). At most one start.
   template <class Fn>
   bool Start(Fn&& fn) {
     try {
@@ -36,6 +41,9 @@ class BackgroundThread {
         } catch (...) {
           failure_ = std::current_exception();
         }
+        std::lock_guard<std::mutex> lock(mutex_);
+        ended_ = true;
+        ended_changed_.notify_all();
       });
     } catch (const std::system_error&) {
       return false;
@@ -43,19 +51,34 @@ class BackgroundThread {
     return true;
   }
 
-  // Waits for the work to end, then rethrows what it threw.
+  // Whether the work runs on its thread (started, not yet joined).
+  bool Started() const { return thread_.joinable(); }
+
+  // Waits for the work to end, then rethrows what it threw. Nothing to wait
+  // for when it was never started.
   void Join() {
     if (thread_.joinable()) thread_.join();
     if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
   }
 
-  // Set once the caller gave up on the work; long work looks now and then.
-  bool StopRequested() const { return stop_.load(std::memory_order_relaxed); }
+  // Whether the work has ended, or ends within `wait`.
+  bool EndsWithin(std::chrono::milliseconds wait) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return ended_changed_.wait_for(lock, wait, [this] { return ended_; });
+  }
+
+  // Tells the work to stop; long work looks at StopRequested (or the flag
+  // itself) now and then.
   void RequestStop() { stop_.store(true, std::memory_order_relaxed); }
+  bool StopRequested() const { return stop_.load(std::memory_order_relaxed); }
+  const std::atomic<bool>& StopFlag() const { return stop_; }
 
  private:
   std::atomic<bool> stop_{false};
   std::exception_ptr failure_;
+  std::mutex mutex_;
+  std::condition_variable ended_changed_;
+  bool ended_ = false;
   std::thread thread_;  // last: started once the rest is set up
 };
 

@@ -10,26 +10,23 @@
 #include "engine/line_rules.h"
 #include "engine/line_sink.h"
 #include "engine/line_split.h"
+#include "engine/section_walk.h"
 #include "engine/world.h"
 
 namespace orv {
 
 // Calls fn(KeptLine) for each kept line of the section whose head starts at
 // byte `offset`: the head stripped and normalised, then every body line
-// stripped, comments dropped, with the reader's edits. The section ends
-// before the next line whose stripped form begins with "[", or at the end.
+// stripped, comments dropped, with the reader's edits (see WalkSection).
 template <class Fn>
 void ForEachSectionLine(std::string_view bytes, std::uint64_t offset, bool char_section,
                         bool flags_edit, Fn&& fn) {
   LineCursor c(bytes, static_cast<std::size_t>(offset));
   if (!c.HasLine()) return;
-  fn(NormaliseHead(StripLeading(c.Line())));
-  for (c.Advance(); c.HasLine(); c.Advance()) {
-    const std::string_view s = StripLeading(c.Line());
-    if (IsSectionStart(s)) break;
-    if (IsComment(s)) continue;
-    fn(EditBodyLine(s, char_section, flags_edit));
-  }
+  WalkSection(
+      c, [&](const SectionLine& head) { fn(NormaliseHead(head.stripped)); },
+      [&](const SectionLine& line) { fn(EditBodyLine(line.stripped, char_section, flags_edit)); },
+      [](const SectionLine&) {});
 }
 
 // The same lines as ForEachSectionLine, for writing them out: every run of
@@ -52,31 +49,20 @@ void ForEachSectionPiece(std::string_view bytes, std::uint64_t offset, bool char
   };
   // A kept line joins the run when it is the raw line itself, unstripped and
   // unedited, with CR LF after it.
-  const auto keep = [&](std::string_view raw, std::string_view stripped, const KeptLine& kept) {
-    if (!kept.zero && stripped.size() == raw.size() && c.EndsWithCrLf()) {
-      if (run_lines == 0) run_begin = raw.data();
-      run_end = raw.data() + raw.size() + 2;
+  const auto keep = [&](const SectionLine& source, const KeptLine& kept) {
+    if (!kept.zero && source.Unchanged()) {
+      if (run_lines == 0) run_begin = source.raw.data();
+      run_end = source.raw.data() + source.raw.size() + 2;
       ++run_lines;
     } else {
       flush();
       line(kept);
     }
   };
-  {
-    const std::string_view raw = c.Line();
-    const std::string_view s = StripLeading(raw);
-    keep(raw, s, NormaliseHead(s));
-  }
-  for (c.Advance(); c.HasLine(); c.Advance()) {
-    const std::string_view raw = c.Line();
-    const std::string_view s = StripLeading(raw);
-    if (IsSectionStart(s)) break;
-    if (IsComment(s)) {
-      flush();
-      continue;
-    }
-    keep(raw, s, EditBodyLine(s, char_section, flags_edit));
-  }
+  WalkSection(
+      c, [&](const SectionLine& head) { keep(head, NormaliseHead(head.stripped)); },
+      [&](const SectionLine& body) { keep(body, EditBodyLine(body.stripped, char_section, flags_edit)); },
+      [&](const SectionLine&) { flush(); });
   flush();
 }
 

@@ -3,11 +3,13 @@
 
 // The hand-off between the two halves of the analysis: the readers note
 // every turn of the analysis loop (a line outside any section, or a whole
-// character or item section) in file order, and the filing then takes them
-// in that order on both cores.
+// character or item section) of their stretch of the source in file order,
+// and the filing then takes the stretches' turns in that order on both
+// cores.
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -66,6 +68,35 @@ class TurnList {
   std::vector<std::unique_ptr<TurnNote[]>> blocks_;
   std::vector<std::uint64_t> long_spans_;
   std::size_t size_ = 0;
+};
+
+// How the reading of a stretch ended.
+enum class StretchEnd : std::uint8_t {
+  kNextStretch,  // at the head that begins the next stretch
+  kEndMarker,    // at "[EOF]": its turn is pumped, then the analysis ends
+  kSourceEnd,    // no line is left: the analysis ends without a pump
+  kFailed,       // reading failed (out of memory, too many records): pumped, then thrown
+  kAbandoned,    // given up: a stretch before it ended the analysis
+};
+
+// One stretch of the source as read: [begin, end) in bytes, `begin` the
+// start of a line that a reading of the whole source takes at the top
+// level (one that begins with "["), or 0. Two are read at once, each by
+// its own thread, so each has cache lines of its own.
+struct alignas(64) Stretch {
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  TurnList turns;
+  StretchEnd how = StretchEnd::kNextStretch;
+  std::exception_ptr failure;  // for kFailed
+  // Every line of the stretch, those after an "[EOF]" included: the
+  // analysis sets the gauge against the lines of the whole source.
+  std::uint64_t lines = 0;
+  std::uint64_t end_marker_offset = ~std::uint64_t{0};  // the "[EOF]" line's, for kEndMarker
+  // Serials of the records made, by index part: each part's table is sized
+  // for its keys before the filing.
+  std::size_t char_serials[2] = {0, 0};
+  std::size_t item_serials[2] = {0, 0};
 };
 
 }  // namespace orv
