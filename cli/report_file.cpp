@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <system_error>
 
 #include "engine/errors.h"
 #include "platform/file_system.h"
@@ -24,9 +23,7 @@ void StreamLineSink::Finish() {
   }
 }
 
-ReportFile::~ReportFile() {
-  if (writing_.joinable()) writing_.join();
-}
+ReportFile::~ReportFile() = default;
 
 void ReportFile::WriteFile(const World& w, const ChangeReport& report) {
   file_ = std::make_unique<FileLineSink>(path_);
@@ -37,24 +34,14 @@ void ReportFile::WriteFile(const World& w, const ChangeReport& report) {
 }
 
 void ReportFile::Start(const World& w, const ChangeReport& report) {
-  if (ToStdout() || writing_.joinable()) return;
-  try {
-    writing_ = std::thread([this, &w, &report] {
-      try {
-        WriteFile(w, report);
-      } catch (...) {
-        failure_ = std::current_exception();
-      }
-    });
-  } catch (const std::system_error&) {
-    // No thread to be had: Finish writes it.
-  }
+  if (ToStdout() || writing_.Started()) return;
+  // Without a thread, Finish writes it.
+  writing_.Start([this, &w, &report] { WriteFile(w, report); });
 }
 
 void ReportFile::Finish(const World& w, const ChangeReport& report) {
-  if (writing_.joinable()) {
-    writing_.join();
-    if (failure_) std::rethrow_exception(failure_);
+  if (writing_.Started()) {
+    writing_.Join();
     return;
   }
   if (ToStdout()) {

@@ -3,11 +3,10 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <exception>
 #include <memory>
 #include <string>
-#include <thread>
 
+#include "engine/background_thread.h"
 #include "engine/change_report.h"
 #include "engine/line_sink.h"
 #include "engine/world.h"
@@ -66,10 +65,9 @@ class ReportFile {
   void WriteFile(const World& w, const ChangeReport& report);
 
   std::unique_ptr<FileLineSink> file_;
-  std::thread writing_;
-  std::exception_ptr failure_;
   std::uint64_t changes_ = 0;
   std::uint64_t bytes_ = 0;
+  BackgroundThread writing_;  // last: joined before what it writes with goes
 };
 
 }  // namespace orv::cli

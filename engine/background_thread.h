@@ -31,7 +31,8 @@ class BackgroundThread {
   BackgroundThread& operator=(const BackgroundThread&) = delete;
 
   // Starts fn() on a new thread; false when no thread is to be had (the
-  // caller then does the work itself, or fails). At most one start.
+  // caller then does the work itself, or fails, telling StartError). At
+  // most one start.
   template <class Fn>
   bool Start(Fn&& fn) {
     try {
@@ -45,11 +46,15 @@ class BackgroundThread {
         ended_ = true;
         ended_changed_.notify_all();
       });
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& e) {
+      start_error_ = e.code();
       return false;
     }
     return true;
   }
+
+  // Why Start found no thread.
+  const std::error_code& StartError() const { return start_error_; }
 
   // Whether the work runs on its thread (started, not yet joined).
   bool Started() const { return thread_.joinable(); }
@@ -79,6 +84,7 @@ class BackgroundThread {
   std::mutex mutex_;
   std::condition_variable ended_changed_;
   bool ended_ = false;
+  std::error_code start_error_;
   std::thread thread_;  // last: started once the rest is set up
 };
 

@@ -6,10 +6,9 @@
 #include <exception>
 #include <mutex>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
+#include "engine/background_thread.h"
 #include "engine/errors.h"
 #include "platform/file_system.h"
 #include "platform/quoted.h"
@@ -56,11 +55,9 @@ const std::string& MemoryLineSink::Bytes() {
 // comes back to be filled again: the bytes are copied once, by the kernel.
 struct FileLineSink::Writer {
   explicit Writer(platform::AtomicFileWriter& file) : file(file) {
-    try {
-      thread = std::thread([this] { Loop(); });
-    } catch (const std::system_error& e) {
-      throw IoError("cannot start a worker thread to write " + platform::Quoted(file.Target()) +
-                    ": " + e.code().message());
+    if (!thread.Start([this] { Loop(); })) {
+      throw IoError("cannot start a worker thread to write " + platform::Quoted(file.Target()) + ": " +
+                    thread.StartError().message());
     }
   }
 
@@ -92,14 +89,20 @@ struct FileLineSink::Writer {
     RethrowLocked();
   }
 
+  // Ends the thread, dropping what is still queued: a sink given up on,
+  // whose temporary file goes anyway.
   void Stop() {
     {
       std::lock_guard<std::mutex> lock(mutex);
       stopping = true;
-      queue.clear();  // a sink given up on: its temporary file goes anyway
+      queue.clear();
       ready.notify_one();
     }
-    if (thread.joinable()) thread.join();
+    try {
+      thread.Join();
+    } catch (...) {
+      // Only a failure outside the writes, which are reported on their own.
+    }
   }
 
  private:
@@ -178,7 +181,7 @@ struct FileLineSink::Writer {
   bool stopping = false;
   bool failed = false;
   std::exception_ptr error;
-  std::thread thread;  // started once the rest is set up
+  BackgroundThread thread;  // started once the rest is set up
 };
 
 FileLineSink::FileLineSink(const std::string& target)

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
-#include <system_error>
 #include <thread>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
+
+#include "engine/background_thread.h"
 
 namespace orv {
 
@@ -107,17 +107,14 @@ LineCounts Count(std::string_view bytes, bool parallel) {
     // A head right after an LF that ends the first half is seen by the
     // first half (it looks one byte ahead, into the second).
     Counts first;
-    std::thread worker;
-    try {
-      worker = std::thread([&] { first = CountSeparators(begin, mid, end); });
-    } catch (const std::system_error&) {
-      // No thread to be had: this one counts both halves.
-    }
-    const Counts second = CountSeparators(mid, end, end);
-    if (worker.joinable()) {
-      worker.join();
-    } else {
-      first = CountSeparators(begin, mid, end);
+    Counts second;
+    {
+      BackgroundThread worker;
+      const auto count_first = [&] { first = CountSeparators(begin, mid, end); };
+      const bool started = worker.Start(count_first);
+      second = CountSeparators(mid, end, end);
+      if (!started) count_first();  // no thread to be had: this one counts both halves
+      worker.Join();
     }
     counts.separators = first.separators + second.separators;
     counts.item_heads = first.item_heads + second.item_heads;
@@ -169,29 +166,16 @@ std::vector<NulByte> FindNulBytes(std::string_view bytes) {
   // Split as Count does: a CR LF never straddles the halves.
   const char* mid = begin + bytes.size() / 2;
   while (mid < end && mid[-1] == '\r') ++mid;
-  std::vector<NulByte> second;
-  std::exception_ptr their_failure;
-  std::thread worker;
-  try {
-    worker = std::thread([&] {
-      try {
-        second = SweepForNuls(mid, end, end);
-      } catch (...) {
-        their_failure = std::current_exception();
-      }
-    });
-  } catch (const std::system_error&) {
-    return SweepForNuls(begin, end, end);  // no thread to be had
-  }
   std::vector<NulByte> first;
-  try {
+  std::vector<NulByte> second;
+  {
+    BackgroundThread worker;
+    if (!worker.Start([&] { second = SweepForNuls(mid, end, end); })) {
+      return SweepForNuls(begin, end, end);  // no thread to be had
+    }
     first = SweepForNuls(begin, mid, end);
-  } catch (...) {
-    worker.join();
-    throw;
+    worker.Join();
   }
-  worker.join();
-  if (their_failure) std::rethrow_exception(their_failure);
   if (second.empty()) return first;
   // The second half's lines follow all of the first half's.
   const std::uint64_t lines_before = CountSeparators(begin, mid, end).separators;

@@ -2,8 +2,6 @@
 #define ORVANTOR_ENGINE_RECORD_ARENA_H_
 
 #include <algorithm>
-#include <atomic>
-#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -15,7 +13,6 @@
 #include <utility>
 #include <vector>
 
-#include "engine/warm_blocks.h"
 #include "platform/bulk_memory.h"
 
 namespace orv {
@@ -53,12 +50,8 @@ class RecordArena {
     if (size_ >= kNone) throw std::length_error("too many sections in the world save");
     const std::size_t chunk = size_ / kChunkSize;
     if (chunk == chunks_.size()) {
-      T* fresh = nullptr;
-      if (WarmBlocks* warm = warm_.load(std::memory_order_acquire))
-        fresh = static_cast<T*>(warm->Take());
       // The table has room for every chunk, so the push cannot throw.
-      chunks_.push_back(fresh != nullptr ? fresh : Allocate());
-      chunk_count_.store(chunks_.size(), std::memory_order_relaxed);
+      chunks_.push_back(Allocate());
     }
     new (&chunks_[chunk][size_ % kChunkSize]) T();
     return static_cast<RecordId>(size_++);
@@ -73,10 +66,7 @@ class RecordArena {
     std::size_t from = 0;
     while (from < other.size_) {
       if (size_ >= kNone) throw std::length_error("too many sections in the world save");
-      if (size_ / kChunkSize == chunks_.size()) {
-        chunks_.push_back(Allocate());
-        chunk_count_.store(chunks_.size(), std::memory_order_relaxed);
-      }
+      if (size_ / kChunkSize == chunks_.size()) chunks_.push_back(Allocate());
       // The longest stretch that lies in one chunk on both sides.
       const std::size_t n = std::min({kChunkSize - size_ % kChunkSize, kChunkSize - from % kChunkSize,
                                       other.size_ - from, std::size_t{kNone} - size_});
@@ -94,23 +84,7 @@ class RecordArena {
     }
     other.size_ = 0;
     other.chunks_.clear();
-    other.chunk_count_.store(0, std::memory_order_relaxed);
   }
-
-  // Takes new chunks from `warm` (blocks of kChunkBytes) while it has them
-  // ready; null goes back to allocating them. May be called while another
-  // thread makes records; `warm` must outlive its use here.
-  void UseWarmBlocks(WarmBlocks* warm) {
-    assert(warm == nullptr || warm->BlockBytes() == kChunkBytes);
-    warm_.store(warm, std::memory_order_release);
-  }
-
-  // The number of chunks held; may be asked while another thread makes
-  // records, and is then soon out of date.
-  std::size_t ChunkCount() const { return chunk_count_.load(std::memory_order_relaxed); }
-
-  // The number of chunks `records` records fill.
-  static std::size_t ChunksFor(std::size_t records) { return (records + kChunkSize - 1) / kChunkSize; }
 
   T& operator[](RecordId id) { return chunks_[id / kChunkSize][id % kChunkSize]; }
   const T& operator[](RecordId id) const { return chunks_[id / kChunkSize][id % kChunkSize]; }
@@ -125,7 +99,6 @@ class RecordArena {
     // fresh memory at all.
     for (std::size_t i = 1; i < chunks_.size(); ++i) platform::FreeBulk(chunks_[i], kChunkBytes);
     if (chunks_.size() > 1) chunks_.erase(chunks_.begin() + 1, chunks_.end());
-    chunk_count_.store(chunks_.size(), std::memory_order_relaxed);
     size_ = 0;
   }
 
@@ -148,11 +121,7 @@ class RecordArena {
   }
 
   std::vector<T*> chunks_;
-  std::atomic<WarmBlocks*> warm_{nullptr};
-  std::atomic<std::size_t> chunk_count_{0};
-  // Written for every record made; kept off the line of the chunk table,
-  // which another thread may be reading meanwhile.
-  alignas(64) std::size_t size_ = 0;
+  std::size_t size_ = 0;
 };
 
 }  // namespace orv

@@ -1,18 +1,14 @@
 #include "engine/run.h"
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "engine/analyse.h"
+#include "engine/background_thread.h"
 #include "engine/change_report.h"
 #include "engine/counting_line_sink.h"
 #include "engine/errors.h"
@@ -223,27 +219,12 @@ class WorldFileMaker {
   WorldFileMaker(const World& w, LineSink& out, const std::string& caption,
                  bool unowned_heading, bool own_thread)
       : w_(w), out_(out), caption_(caption), unowned_heading_(unowned_heading) {
-    if (!own_thread) return;
-    try {
-      thread_ = std::thread([this] {
-        try {
-          WriteWorldFile(w_, out_, caption_, unowned_heading_, stop_, &unowned_shape_);
-        } catch (...) {
-          failure_ = std::current_exception();
-        }
-        {
-          std::lock_guard<std::mutex> lock(done_mutex_);
-          done_ = true;
-        }
-        done_changed_.notify_all();
+    // Without a thread, Finish makes the file instead.
+    if (own_thread) {
+      thread_.Start([this] {
+        WriteWorldFile(w_, out_, caption_, unowned_heading_, thread_.StopFlag(), &unowned_shape_);
       });
-    } catch (const std::system_error&) {
-      // No thread to be had: Finish makes the file instead.
     }
-  }
-  ~WorldFileMaker() {
-    stop_.store(true, std::memory_order_relaxed);
-    if (thread_.joinable()) thread_.join();
   }
   WorldFileMaker(const WorldFileMaker&) = delete;
   WorldFileMaker& operator=(const WorldFileMaker&) = delete;
@@ -255,7 +236,7 @@ class WorldFileMaker {
   // on, so that the window is served all the while. (The walk competes with
   // the thread for the cores: waiting a little first is often quicker.)
   void PumpUnownedItemsAndFinish(World& w, RunHost& host) {
-    if (thread_.joinable() && DoneWithin(std::chrono::milliseconds(100))) {
+    if (thread_.Started() && thread_.EndsWithin(std::chrono::milliseconds(100))) {
       Finish();
       unowned_shape_.Replay(w, host, true);
       return;
@@ -268,30 +249,19 @@ class WorldFileMaker {
   // Waits for the file (or makes it now, without a thread); rethrows what
   // went wrong making it.
   void Finish() {
-    if (thread_.joinable()) {
-      thread_.join();
-      if (failure_) std::rethrow_exception(failure_);
+    if (thread_.Started()) {
+      thread_.Join();
     } else {
-      WriteWorldFile(w_, out_, caption_, unowned_heading_, stop_);
+      WriteWorldFile(w_, out_, caption_, unowned_heading_, thread_.StopFlag());
     }
-  }
-
-  bool DoneWithin(std::chrono::milliseconds wait) {
-    std::unique_lock<std::mutex> lock(done_mutex_);
-    return done_changed_.wait_for(lock, wait, [this] { return done_; });
   }
 
   const World& w_;
   LineSink& out_;
   const std::string& caption_;
   const bool unowned_heading_;
-  std::atomic<bool> stop_{false};
-  std::mutex done_mutex_;
-  std::condition_variable done_changed_;
-  bool done_ = false;                // set by the thread when it is through
-  ItemWalkShape unowned_shape_;      // the thread's walk over the unowned items
-  std::exception_ptr failure_;
-  std::thread thread_;
+  ItemWalkShape unowned_shape_;  // the thread's walk over the unowned items
+  BackgroundThread thread_;
 };
 
 }  // namespace

@@ -4,10 +4,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
-#include <exception>
-#include <system_error>
 #include <thread>
 
+#include "engine/background_thread.h"
 #include "engine/world.h"
 
 namespace orv {
@@ -47,36 +46,24 @@ void ForEachOnTwoThreads(std::size_t count, std::size_t block, Fn&& fn) {
   std::atomic<std::size_t> next{0};
   std::atomic<bool> failed{false};
   const auto work = [&](int thread) {
-    while (!failed.load(std::memory_order_relaxed)) {
-      const std::size_t begin = next.fetch_add(block, std::memory_order_relaxed);
-      if (begin >= count) return;
-      const std::size_t end = std::min(begin + block, count);
-      for (std::size_t i = begin; i < end; ++i) fn(thread, i);
-    }
-  };
-  std::exception_ptr their_failure;
-  {
-    std::jthread helper;
     try {
-      helper = std::jthread([&] {
-        try {
-          work(1);
-        } catch (...) {
-          their_failure = std::current_exception();
-          failed.store(true, std::memory_order_relaxed);
-        }
-      });
-    } catch (const std::system_error&) {
-      // No thread to be had: this one makes every call.
-    }
-    try {
-      work(0);
+      while (!failed.load(std::memory_order_relaxed)) {
+        const std::size_t begin = next.fetch_add(block, std::memory_order_relaxed);
+        if (begin >= count) return;
+        const std::size_t end = std::min(begin + block, count);
+        for (std::size_t i = begin; i < end; ++i) fn(thread, i);
+      }
     } catch (...) {
       failed.store(true, std::memory_order_relaxed);
-      throw;  // the helper is joined on the way out
+      throw;
     }
-  }
-  if (their_failure) std::rethrow_exception(their_failure);
+  };
+  // Without a thread to be had, this one makes every call. A failure here
+  // leaves the helper to be joined on the way out.
+  BackgroundThread helper;
+  helper.Start([&] { work(1); });
+  work(0);
+  helper.Join();
 }
 
 }  // namespace orv
