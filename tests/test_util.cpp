@@ -97,10 +97,9 @@ std::vector<std::string> TempDir::Names() const {
   return names;
 }
 
-void Analyse(World& w, RecordingHost& host, std::string_view source, RunThreads threads,
-             SourceText::Counting counting) {
+void Analyse(World& w, RecordingHost& host, std::string_view source, RunThreads threads) {
   ReleaseStores(w);
-  w.SourceLines.LoadFromBytes(source, counting);
+  w.SourceLines.LoadFromBytes(source);
   AnalyseWorld(w, host, threads);
 }
 

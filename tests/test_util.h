@@ -58,11 +58,9 @@ class TempDir {
 // after it. The same for the same arguments.
 std::string MixedSave(int sections, bool end_marker);
 
-// Empties the stores, loads `source` as the world save and analyses it. By
-// default the lines are counted by the analysis, as in a run.
+// Empties the stores, loads `source` as the world save and analyses it.
 void Analyse(World& w, RecordingHost& host, std::string_view source,
-             RunThreads threads = RunThreads::kAuto,
-             SourceText::Counting counting = SourceText::Counting::kLater);
+             RunThreads threads = RunThreads::kAuto);
 
 // What the writers produce after the analysis and any passes: the header,
 // the characters and then the unowned items, without the lines that the run
