@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # End-to-end benchmark: converts generated world saves with the orvantor
-# command line and compares each conversion with the cost of merely copying
-# the source twice (the two output files together are about as large as the
-# source, so reading it and writing it twice is the floor no converter beats).
+# command line, with --no-sync and synced (the default), and sets each
+# conversion beside the floors measured in the same run: copying the source
+# twice into files removed at once (nothing reaches the disk), and copying
+# it twice and syncing. Prints the ratios, the peak of anonymous memory and
+# which figures are within their goals.
 #
-#   bench/run.sh [--orvantor PATH] [--gen PATH] [--sizes "128M 1G"]
-#                [--runs 5] [--orders "random ascending"] [--seed 1]
+#   bench/run.sh [--orvantor PATH] [--gen PATH] [--sizes "128M 256M 1G"]
+#                [--runs 5] [--orders "random ascending"] [--seed 1] [--window]
 #
 # The same settings can come from the environment: ORVANTOR, GEN_WORLD,
-# BENCH_SIZES, BENCH_RUNS, BENCH_ORDERS, BENCH_SEED.  Nothing is built here;
-# build first (see bench/README.md).
+# BENCH_SIZES, BENCH_RUNS, BENCH_ORDERS, BENCH_SEED, BENCH_WINDOW=1.
+# Nothing is built here; build first (see bench/README.md).
 set -euo pipefail
 export LC_ALL=C  # a decimal point in EPOCHREALTIME and awk
 
@@ -17,13 +19,14 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 orvantor=${ORVANTOR:-$root/build/bin/orvantor}
 gen=${GEN_WORLD:-$root/build/bin/gen_world}
-sizes=${BENCH_SIZES:-128M 1G}
+sizes=${BENCH_SIZES:-128M 256M 1G}
 runs=${BENCH_RUNS:-5}
 orders=${BENCH_ORDERS:-random ascending}
 seed=${BENCH_SEED:-1}
+window=${BENCH_WINDOW:-}
 
 usage() {
-  sed -n '2,12p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+  sed -n '2,14p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
 }
 
 while (($#)); do
@@ -34,6 +37,7 @@ while (($#)); do
     --runs) runs=$2; shift 2 ;;
     --orders) orders=$2; shift 2 ;;
     --seed) seed=$2; shift 2 ;;
+    --window) window=1; shift ;;
     -h|--help) usage; exit 0 ;;
     *) echo "run.sh: unknown argument: $1" >&2; usage >&2; exit 2 ;;
   esac
@@ -41,9 +45,13 @@ done
 
 die() { echo "run.sh: $*" >&2; exit 1; }
 
-[[ -x /usr/bin/time ]] || die "/usr/bin/time is missing (it measures the peak memory); install it with: apt-get install time"
+bin=$(dirname "$orvantor")
+peak_memory=$bin/peak_memory
+gui_convert=$bin/gui_convert
 [[ -x $orvantor ]] || die "no orvantor binary at $orvantor (build it first, or pass --orvantor PATH)"
 [[ -x $gen ]] || die "no gen_world binary at $gen (build it first, or pass --gen PATH)"
+[[ -x $peak_memory ]] || die "no peak_memory binary next to orvantor (it is built with the benchmarks: ORVANTOR_BENCH=ON and Google Benchmark installed)"
+[[ -z $window || -x $gui_convert ]] || die "--window needs gui_convert next to orvantor (a build with the window)"
 [[ $runs =~ ^[1-9][0-9]*$ ]] || die "--runs must be a positive whole number, not '$runs'"
 for o in $orders; do
   [[ $o == random || $o == ascending ]] || die "unknown order '$o' (random or ascending)"
@@ -64,28 +72,18 @@ trap 'rm -rf "$work"' EXIT
 # other bytes for the same size, seed and order.
 gen_tag=$(sha1sum "$gen" | cut -c1-8)
 
-# Median of numbers given one a line on stdin.
-median() {
+# Median, minimum and maximum of numbers given one a line on stdin.
+stats() {
   sort -g | awk '{ v[NR] = $1 } END {
     if (NR == 0) exit 1
-    if (NR % 2) printf "%.3f\n", v[(NR + 1) / 2]
-    else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+    m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+    printf "%.3f %.3f %.3f\n", m, v[1], v[NR] }'
 }
 
-# The times of a log, one after the other.
-each() { awk '{ printf "%s%.2f", (NR > 1 ? " " : ""), $1 }' "$1"; }
-
-# Runs a command under /usr/bin/time; appends "wall_seconds peak_KiB" to $1.
-# The wall time is taken around the call with microsecond resolution: the
-# 10 ms steps of time's own %e are too coarse for copy floors of a few
-# hundredths of a second.
+# Runs a command; appends "wall_seconds peak_anon_KiB" to the log $1.
 timed() {
   local log=$1; shift
-  local t0=$EPOCHREALTIME t1
-  /usr/bin/time -f '%e %M' -o "$work/time.out" "$@" || return
-  t1=$EPOCHREALTIME
-  awk -v a="$t0" -v b="$t1" -v m="$(tail -n 1 "$work/time.out" | cut -d' ' -f2)" \
-    'BEGIN { printf "%.6f %s\n", b - a, m }' >>"$log"
+  "$peak_memory" "$log" "$@"
 }
 
 source_for() {  # size order -> path of the cached save
@@ -101,105 +99,139 @@ source_for() {  # size order -> path of the cached save
   printf '%s\n' "$path"
 }
 
+# Starts a timed command alike each time: its outputs gone, nothing dirty in
+# the page cache waiting to be written back while it runs.
+fresh() {
+  rm -f "$work/world.scp" "$work/chars.scp" "$work/copy.a" "$work/copy.b"
+  sync
+}
+
+convert() {  # log src [extra switches]
+  local log=$1 src=$2; shift 2
+  if ! timed "$log" "$orvantor" convert "$src" \
+      --world-file "$work/world.scp" --char-file "$work/chars.scp" \
+      --move-chars "$positions" --illegal-items "$illegal" -q "$@" >"$work/orvantor.log" 2>&1; then
+    tail -n 20 "$work/orvantor.log" >&2
+    die "orvantor failed on $src"
+  fi
+}
+
 echo "orvantor:  $orvantor ($("$orvantor" --version 2>/dev/null | head -n 1 || echo '?'))"
 echo "gen_world: $gen (seed $seed)"
-echo "runs:      $runs per save, round all saves in turn, conversion and copy floor interleaved"
-echo "machine:   $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo)"
+echo "runs:      $runs per save, round all saves in turn; each conversion beside its floor"
+echo "machine:   $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 
-results=()  # "size order bytes conv_s copy_s peak_kib"
 # Every save is generated (or found in the cache) and read once first, so
 # that every timed run starts from a warm page cache.
 for size in $sizes; do
   for order in $orders; do
     src=$(source_for "$size" "$order")
     cat "$src" >/dev/null
-    : >"$work/conv.$size.$order"
-    : >"$work/copy.$size.$order"
   done
 done
 # The runs go round all saves in turn, so that a slow spell of this shared
-# machine falls on every size and order alike and the ratios between them
-# hold.
+# machine falls on every size and order alike, and each conversion is
+# followed at once by the floor it is set against.
 for ((r = 1; r <= runs; r++)); do
   for size in $sizes; do
     for order in $orders; do
       src=$(source_for "$size" "$order")
-      # Each timed command starts alike: no outputs left, nothing dirty in
-      # the page cache waiting to be written back while it runs.
-      rm -f "$work/world.scp" "$work/chars.scp"
-      sync
-      if ! timed "$work/conv.$size.$order" "$orvantor" convert "$src" \
-          --world-file "$work/world.scp" --char-file "$work/chars.scp" \
-          --move-chars "$positions" --illegal-items "$illegal" >"$work/orvantor.log" 2>&1; then
-        tail -n 20 "$work/orvantor.log" >&2
-        die "orvantor failed on $src"
-      fi
-      rm -f "$work/world.scp" "$work/chars.scp" "$work/copy.a" "$work/copy.b"
-      sync
-      timed "$work/copy.$size.$order" bash -c 'cat "$1" > "$2"; cat "$1" > "$3"' _ \
+      key=$size.$order
+      fresh
+      convert "$work/nosync.$key" "$src" --no-sync
+      fresh
+      timed "$work/memcopy.$key" bash -c 'cat "$1" > "$2"; cat "$1" > "$3"; rm -f "$2" "$3"' _ \
         "$src" "$work/copy.a" "$work/copy.b"
-      rm -f "$work/copy.a" "$work/copy.b"
+      fresh
+      convert "$work/synced.$key" "$src"
+      fresh
+      timed "$work/synccopy.$key" bash -c 'cat "$1" > "$2"; cat "$1" > "$3"; sync' _ \
+        "$src" "$work/copy.a" "$work/copy.b"
     done
   done
   echo "  run $r of $runs done" >&2
 done
+fresh
+
+# The figures of one log: median, min and max of the times; median of the
+# memory peaks.
+times_of() { cut -d' ' -f1 "$work/$1" | stats; }
+anon_of() { cut -d' ' -f2 "$work/$1" | stats | cut -d' ' -f1; }
+median_of() { times_of "$1" | cut -d' ' -f1; }
+
+echo "Medians of $runs runs (min-max); x = conversion / floor of the same runs."
+printf '%-5s %-9s | %-20s %-20s %5s | %-20s %-20s %5s | %8s %5s\n' \
+  size order "--no-sync s" "memory copy s" "x" "synced s" "synced copy s" "x" "anon MiB" "/src"
 for size in $sizes; do
   for order in $orders; do
+    key=$size.$order
     src=$(source_for "$size" "$order")
     bytes=$(stat -c %s "$src")
-    conv_log=$work/conv.$size.$order
-    copy_log=$work/copy.$size.$order
-    conv_s=$(cut -d' ' -f1 "$conv_log" | median)
-    copy_s=$(cut -d' ' -f1 "$copy_log" | median)
-    peak=$(cut -d' ' -f2 "$conv_log" | median)
-    results+=("$size $order $bytes $conv_s $copy_s $peak")
-    echo "  $size $order: conversion ${conv_s}s ($(each "$conv_log")), copy ${copy_s}s ($(each "$copy_log"))" >&2
+    read -r n n_lo n_hi < <(times_of "nosync.$key")
+    read -r m m_lo m_hi < <(times_of "memcopy.$key")
+    read -r s s_lo s_hi < <(times_of "synced.$key")
+    read -r c c_lo c_hi < <(times_of "synccopy.$key")
+    anon=$(anon_of "nosync.$key")
+    awk -v size="$size" -v order="$order" -v b="$bytes" -v anon="$anon" \
+      -v n="$n" -v nl="$n_lo" -v nh="$n_hi" -v m="$m" -v ml="$m_lo" -v mh="$m_hi" \
+      -v s="$s" -v sl="$s_lo" -v sh="$s_hi" -v c="$c" -v cl="$c_lo" -v ch="$c_hi" 'BEGIN {
+      printf "%-5s %-9s | %6.3f (%.2f-%.2f)  %6.3f (%.2f-%.2f)  %5.2f | %6.3f (%.2f-%.2f)  %6.3f (%.2f-%.2f)  %5.2f | %8.1f %5.2f\n",
+        size, order, n, nl, nh, m, ml, mh, (m > 0 ? n / m : 0), s, sl, sh, c, cl, ch, (c > 0 ? s / c : 0),
+        anon / 1024, anon * 1024 / b }'
   done
 done
 
 echo
-printf '%-6s %-10s %9s %8s %8s %8s %9s %9s\n' \
-  size order 'median s' 'MiB/s' 'copy s' 'x copy' 'peak MiB' 'peak/src'
-for row in "${results[@]}"; do
-  read -r size order bytes conv_s copy_s peak <<<"$row"
-  awk -v size="$size" -v order="$order" -v b="$bytes" -v t="$conv_s" -v c="$copy_s" -v p="$peak" '
-    function ratio(x, y) { return y > 0 ? sprintf("%.2f", x / y) : "-" }
-    BEGIN {
-      mib = b / 1048576
-      printf "%-6s %-10s %9.3f %8s %8.3f %8s %9.1f %9.2f\n", size, order, t,
-        (t > 0 ? sprintf("%.1f", mib / t) : "-"), c, ratio(t, c), p / 1024, p * 1024 / b
-    }'
-done
-
-echo
-# How the time grows from the smallest to the largest save, against how the
-# size grows: equal ratios mean linear scaling.
-first_size=${sizes%% *}
-last_size=${sizes##* }
-if [[ $first_size != "$last_size" ]]; then
+echo "Goals:"
+verdict() {  # label value limit_low limit_high
+  awk -v l="$1" -v v="$2" -v lo="$3" -v hi="$4" 'BEGIN {
+    ok = (v >= lo && v <= hi)
+    printf "  %-58s %6.2f  %s\n", l, v, (ok ? "within" : "NOT within") }'
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", (b > 0 ? a / b : 0) }'; }
+# The goals hold for saves of 128 MiB and more; below, the start of the
+# process and the first chunks of each store weigh too much.
+for size in $sizes; do
+  limit=''
+  case $size in
+    128M) ;;
+    256M) limit=2.5 ;;
+    1G) limit=2.0 ;;
+    *) continue ;;
+  esac
   for order in $orders; do
-    small='' large=''
-    for row in "${results[@]}"; do
-      read -r size o bytes conv_s _ _ <<<"$row"
-      [[ $o == "$order" && $size == "$first_size" ]] && small="$bytes $conv_s"
-      [[ $o == "$order" && $size == "$last_size" ]] && large="$bytes $conv_s"
-    done
-    awk -v s="$small" -v l="$large" -v o="$order" -v a="$first_size" -v z="$last_size" 'BEGIN {
-      split(s, x, " "); split(l, y, " ")
-      printf "scaling (%s): time %s / time %s = %s (size ratio %.2f)\n", o, z, a,
-        (x[2] > 0 ? sprintf("%.2f", y[2] / x[2]) : "-"), y[1] / x[1] }'
+    key=$size.$order
+    if [[ -n $limit ]]; then
+      verdict "$size $order --no-sync / memory copy (at most $limit)" \
+        "$(ratio "$(median_of "nosync.$key")" "$(median_of "memcopy.$key")")" 0 "$limit"
+    fi
+    verdict "$size $order synced / synced copy (at most 1.3)" \
+      "$(ratio "$(median_of "synced.$key")" "$(median_of "synccopy.$key")")" 0 1.3
+    src=$(source_for "$size" "$order")
+    verdict "$size $order anonymous memory / source (at most 1.0)" \
+      "$(ratio "$(anon_of "nosync.$key")" "$(stat -c %s "$src" | awk '{ print $1 / 1024 }')")" 0 1.0
+  done
+done
+# Linear scaling: the 1G conversion takes 8 times the 128M one, give or
+# take 15 %.
+if [[ " $sizes " == *" 128M "* && " $sizes " == *" 1G "* ]]; then
+  for order in $orders; do
+    verdict "scaling ($order): --no-sync 1G / 128M (8 +- 15 %)" \
+      "$(ratio "$(median_of "nosync.1G.$order")" "$(median_of "nosync.128M.$order")")" 6.8 9.2
   done
 fi
-if [[ " $orders " == *" random "* && " $orders " == *" ascending "* ]]; then
-  for size in $sizes; do
-    rt='' at=''
-    for row in "${results[@]}"; do
-      read -r s o _ conv_s _ _ <<<"$row"
-      [[ $s == "$size" && $o == random ]] && rt=$conv_s
-      [[ $s == "$size" && $o == ascending ]] && at=$conv_s
-    done
-    awk -v r="$rt" -v a="$at" -v s="$size" 'BEGIN {
-      printf "ascending / random (%s): %s\n", s, (r > 0 ? sprintf("%.2f", a / r) : "-") }'
-  done
+
+# The window beside the command line on the largest save, random serials.
+if [[ -n $window ]]; then
+  largest=${sizes##* }
+  src=$(source_for "$largest" random)
+  echo
+  echo "The window beside the command line ($largest random, $runs runs each):"
+  platform=()
+  [[ -n ${DISPLAY:-} ]] || platform=(env QT_QPA_PLATFORM=offscreen)
+  "${platform[@]}" "$gui_convert" --runs "$runs" --orvantor "$orvantor" "$src" \
+    "$work/world.scp" "$work/chars.scp" "$positions" "$illegal" | tee "$work/window.log" | grep -v '^run '
+  w=$(sed -n 's/^window \/ command line: \([0-9.]*\).*/\1/p' "$work/window.log")
+  [[ -n $w ]] && verdict "window / command line (at most 1.3)" "$w" 0 1.3
 fi
