@@ -18,8 +18,9 @@ namespace {
 // of its own: the records, lists and index slots each one changes are its
 // own (an item's Next belongs to its container's part, a holder's list to
 // its serial's). Each look-up is prepared some turns ahead, since the index
-// slots and the holders miss the caches on a big world. Each filer has
-// cache lines of its own: they change with every turn.
+// slots and the holders miss the caches on a big world: first the slots,
+// then the holders those slots name. Each filer has cache lines of its own:
+// they change with every turn.
 class alignas(64) PartFiler {
  public:
   PartFiler(World& w, unsigned parts) : w_(w), parts_(parts) {}
@@ -30,18 +31,28 @@ class alignas(64) PartFiler {
   void File(const TurnList& turns, std::size_t from, std::size_t to) {
     if (&turns != ahead_list_) {
       ahead_list_ = &turns;
-      ahead_ = Cursor{from, next_.item, next_.chr};
-      loaded_ = ahead_;
+      slots_ahead_ = from;
+      holders_ahead_ = from;
     }
     const std::size_t n = turns.Size();
     for (std::size_t k = from; k < to; ++k) {
-      while (ahead_.turn < n && ahead_.turn < k + kPrepareAhead) Prepare(turns[ahead_.turn], ahead_);
-      while (loaded_.turn < ahead_.turn && loaded_.turn < k + kLoadAhead) Load(turns[loaded_.turn], loaded_);
+      for (; slots_ahead_ < n && slots_ahead_ < k + kSlotsAhead; ++slots_ahead_)
+        LoadSlots(turns[slots_ahead_], slots_ahead_);
+      for (; holders_ahead_ < slots_ahead_ && holders_ahead_ < k + kHoldersAhead; ++holders_ahead_)
+        LoadHolder(turns[holders_ahead_], holders_ahead_);
       File(turns[k], k);
     }
   }
 
+  // Makes room for the Next links of `items` items.
+  void Reserve(std::size_t items) { next_items.reserve(items); }
+
   // What the filing found, for the world once every part is done.
+  // The Next link of each item hung by this filer, in file order: written
+  // into the records afterwards (see LinkItems), since two records share a
+  // cache line, and two threads writing into them would take it from each
+  // other at every item.
+  std::vector<RecordId> next_items;
   RecordId unowned = kNone;  // newest first
   std::int64_t contained = 0;
   std::vector<LooseItem> loose_items;     // in file order
@@ -49,95 +60,64 @@ class alignas(64) PartFiler {
   std::vector<RecordId> duplicate_items;
 
  private:
-  static constexpr std::size_t kPrepareAhead = 48;
-  static constexpr std::size_t kLoadAhead = 24;
-  static constexpr std::size_t kRing = 64;
-
-  struct Cursor {
-    std::size_t turn = 0;
-    RecordId item = 0;
-    RecordId chr = 0;
-  };
-  struct Hashes {
-    std::uint32_t serial;
-    std::uint32_t container;
-  };
+  static constexpr std::size_t kSlotsAhead = 32;
+  static constexpr std::size_t kHoldersAhead = 16;
+  static constexpr std::size_t kRing = 32;  // at least kSlotsAhead
 
   bool Mine(int part) const { return (parts_ >> part & 1) != 0; }
 
-  // Far ahead: the records whose serials will be read, the look-ups of the
-  // "CONT=" values.
-  void Prepare(const TurnNote& t, Cursor& at) {
-    Hashes& h = hashes_[at.turn % kRing];
+  // Far ahead: the slots of the serial and of the "CONT=" value.
+  void LoadSlots(const TurnNote& t, std::size_t k) {
     if (t.kind() == TurnNote::kItem) {
-      const bool serial = Mine(t.SerialPart());
-      const bool container = Mine(t.ContainerPart());
-      if (serial || container) PrefetchLine(&w_.Items[at.item]);
-      if (container) {
-        h.container = Tree<TWorldItem>::SlotHash(t.Container());
-        w_.CharTree.Prefetch(h.container);
-        w_.ItemTree.Prefetch(h.container);
+      if (Mine(t.SerialPart())) w_.ItemTree.Prefetch(t.serial_hash);
+      if (Mine(t.ContainerPart())) {
+        const std::uint32_t hash = Tree<TWorldItem>::SlotHash(t.Container());
+        container_hashes_[k % kRing] = hash;
+        w_.CharTree.Prefetch(hash);
+        w_.ItemTree.Prefetch(hash);
       }
-      ++at.item;
     } else if (t.kind() == TurnNote::kChar) {
-      if (Mine(t.SerialPart())) PrefetchLine(&w_.Chars[at.chr]);
-      ++at.chr;
+      if (Mine(t.SerialPart())) w_.CharTree.Prefetch(t.serial_hash);
     }
-    ++at.turn;
   }
 
-  // Nearer: the serials' slots, and the holders found in the slots loaded.
-  void Load(const TurnNote& t, Cursor& at) {
-    Hashes& h = hashes_[at.turn % kRing];
-    if (t.kind() == TurnNote::kItem) {
-      if (Mine(t.SerialPart())) {
-        h.serial = Tree<TWorldItem>::SlotHash(w_.Items[at.item].Serial.view());
-        w_.ItemTree.Prefetch(h.serial);
-      }
-      if (Mine(t.ContainerPart())) {
-        w_.CharTree.PrefetchRecord(h.container);
-        w_.ItemTree.PrefetchRecord(h.container);
-      }
-      ++at.item;
-    } else if (t.kind() == TurnNote::kChar) {
-      if (Mine(t.SerialPart())) {
-        h.serial = Tree<TWorldChar>::SlotHash(w_.Chars[at.chr].Serial.view());
-        w_.CharTree.Prefetch(h.serial);
-      }
-      ++at.chr;
-    }
-    ++at.turn;
+  // Nearer: the holder that the slot of the "CONT=" value names.
+  void LoadHolder(const TurnNote& t, std::size_t k) {
+    if (t.kind() != TurnNote::kItem || !Mine(t.ContainerPart())) return;
+    const std::uint32_t hash = container_hashes_[k % kRing];
+    w_.CharTree.PrefetchRecord(hash);
+    w_.ItemTree.PrefetchRecord(hash);
   }
 
   void File(const TurnNote& t, std::size_t k) {
-    const Hashes& h = hashes_[k % kRing];
     if (t.kind() == TurnNote::kItem) {
-      const RecordId id = next_.item++;
-      if (Mine(t.SerialPart()) && !w_.ItemTree.Insert(w_.Items[id].Serial.view(), h.serial, id))
-        duplicate_items.push_back(id);
+      const RecordId id = next_item_++;
+      if (Mine(t.SerialPart()) && !w_.ItemTree.InsertOwnSerial(t.serial_hash, id)) duplicate_items.push_back(id);
       if (Mine(t.ContainerPart())) {
-        if (AttachToContainer(w_, id, t.Container(), h.container)) {
+        RecordId next;
+        if (AttachToContainer(w_, id, t.Container(), container_hashes_[k % kRing], next)) {
           ++contained;
         } else {
-          w_.Items[id].Next = unowned;
+          next = unowned;
           unowned = id;
-          if (t.container_size != 0) loose_items.push_back({id, LooseReason::kNotFound});
+          if (!t.Container().empty()) loose_items.push_back({id, LooseReason::kNotFound});
         }
+        next_items.push_back(next);
       }
     } else if (t.kind() == TurnNote::kChar) {
-      const RecordId id = next_.chr++;
-      if (Mine(t.SerialPart()) && !w_.CharTree.Insert(w_.Chars[id].Serial.view(), h.serial, id))
-        duplicate_chars.push_back(id);
+      const RecordId id = next_char_++;
+      if (Mine(t.SerialPart()) && !w_.CharTree.InsertOwnSerial(t.serial_hash, id)) duplicate_chars.push_back(id);
     }
   }
 
   World& w_;
   const unsigned parts_;
-  Cursor next_;
+  RecordId next_item_ = 0;
+  RecordId next_char_ = 0;
   const TurnList* ahead_list_ = nullptr;
-  Cursor ahead_;
-  Cursor loaded_;
-  Hashes hashes_[kRing] = {};
+  std::size_t slots_ahead_ = 0;    // the next turn whose slots to load
+  std::size_t holders_ahead_ = 0;  // the next turn whose holder to load
+  std::uint32_t container_hashes_[kRing] = {};
 };
 
 // Takes the turns in order on the calling thread: pumps, moves the gauge,
@@ -224,6 +204,34 @@ class Filer {
   Pump pump_;
 };
 
+// Writes the Next link of every item filed, in file order, from the part
+// filer that hung it: `second` for the items whose "CONT=" value is in
+// index part 1, if it filed that part.
+void LinkItems(World& w, const std::vector<Stretch>& stretches, const PartFiler& first,
+               const PartFiler* second) {
+  const std::vector<RecordId>* next[2] = {&first.next_items, second != nullptr ? &second->next_items : nullptr};
+  std::size_t taken[2] = {0, 0};
+  RecordId id = 0;
+  for (const Stretch& s : stretches) {
+    for (std::size_t k = 0; k < s.turns.Size(); ++k) {
+      const TurnNote& t = s.turns[k];
+      if (t.kind() != TurnNote::kItem) continue;
+      const int part = second != nullptr ? t.ContainerPart() : 0;
+      if (taken[part] == next[part]->size()) return;  // the filing ended before this item
+      w.Items[id++].Next = (*next[part])[taken[part]++];
+    }
+  }
+}
+
+// The items whose "CONT=" value is in index part `part` (both parts: 2).
+std::size_t ItemsHungIn(const std::vector<Stretch>& stretches, int part) {
+  std::size_t items = 0;
+  for (const Stretch& s : stretches) {
+    items += part == 2 ? s.item_containers[0] + s.item_containers[1] : s.item_containers[part];
+  }
+  return items;
+}
+
 // Puts the findings of both parts' filing together, in file order: the
 // unowned items newest first, the notes oldest first.
 void MergeParts(World& w, PartFiler& a, PartFiler& b) {
@@ -279,6 +287,7 @@ void FileStretches(World& w, RunHost& host, const std::vector<Stretch>& stretche
   {
     BackgroundThread filing_second;
     const auto file_second = [&] {
+      second.Reserve(ItemsHungIn(stretches, 1));
       for (const Stretch& s : stretches) {
         for (std::size_t from = 0; from < s.turns.Size() && !filing_second.StopRequested(); from += 4096)
           second.File(s.turns, from, std::min(s.turns.Size(), from + 4096));
@@ -288,8 +297,10 @@ void FileStretches(World& w, RunHost& host, const std::vector<Stretch>& stretche
     // Without a second thread this one files both parts.
     const bool both = !two_threads || !filing_second.Start(file_second);
     PartFiler first(w, both ? 3u : 1u);
+    first.Reserve(ItemsHungIn(stretches, both ? 2 : 0));
     Filer(w, host, lines, first).File(stretches);
     filing_second.Join();
+    LinkItems(w, stretches, first, both ? nullptr : &second);
     MergeParts(w, first, second);
   }
 }

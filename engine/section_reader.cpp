@@ -1,6 +1,5 @@
 #include "engine/section_reader.h"
 
-#include <cstring>
 #include <vector>
 
 #include "engine/line_rules.h"
@@ -101,25 +100,19 @@ class SectionReader {
     } else if (IsItemHead(s)) {
       ReadItemSection();
     } else {
-      TurnNote& t = stretch_.turns.Add();
-      t.lines = 1;
-      t.flags = TurnNote::kLine;
-      t.container_size = 0;
+      stretch_.turns.Add(TurnNote::kLine, 1);
       cursor_.Advance();
       ++index_;
     }
     return true;
   }
 
-  // Notes a section's turn, `lines` lines from its head on, and moves the
-  // line index past it.
-  TurnNote& NoteSection(TurnNote::Kind kind, std::uint64_t lines) {
+  // Notes a section's turn, `lines` lines from its head on, with its
+  // serial, and moves the line index past it.
+  TurnNote& NoteSection(TurnNote::Kind kind, std::uint64_t lines, std::string_view serial) {
     index_ += lines;
-    TurnNote& t = stretch_.turns.Add();
-    t.flags = kind;
-    t.container_size = 0;
-    t.lines = static_cast<std::uint32_t>(lines);
-    if (lines > 0xffffffffu) stretch_.turns.AddLongSpan(lines);
+    TurnNote& t = stretch_.turns.Add(kind, lines);
+    t.serial_hash = Tree<TWorldItem>::SlotHash(serial);
     return t;
   }
 
@@ -162,10 +155,8 @@ class SectionReader {
         },
         [](const SectionLine&) {});
     cursor_ = cursor;
-    TurnNote& t = NoteSection(TurnNote::kChar, lines);
-    const int part = PartOf(c.Serial.view());
-    if (part != 0) t.flags |= TurnNote::kSerialPartBit;
-    ++stretch_.char_serials[part];
+    const TurnNote& t = NoteSection(TurnNote::kChar, lines, c.Serial.view());
+    ++stretch_.char_serials[t.SerialPart()];
   }
 
   // The same for an item section. "LINK=" is read again from the section
@@ -218,13 +209,11 @@ class SectionReader {
     }
     cursor_ = cursor;
     item.Kind = kinds_.Kind(stores_, base_id, type);
-    TurnNote& t = NoteSection(TurnNote::kItem, lines);
-    const int serial_part = PartOf(item.Serial.view());
-    if (serial_part != 0) t.flags |= TurnNote::kSerialPartBit;
-    if (PartOf(container) != 0) t.flags |= TurnNote::kContainerPartBit;
-    t.container_size = static_cast<std::uint8_t>(container.size());
-    if (!container.empty()) std::memcpy(t.container, container.data(), container.size());
-    ++stretch_.item_serials[serial_part];
+    TurnNote& t = NoteSection(TurnNote::kItem, lines, item.Serial.view());
+    const int container_part = PartOf(container);
+    TurnList::SetContainer(t, container, container_part);
+    ++stretch_.item_serials[t.SerialPart()];
+    ++stretch_.item_containers[container_part];
   }
 
   const std::string_view source_;

@@ -80,6 +80,11 @@ class Tree {
   bool Insert(std::string_view key, std::uint32_t hash, RecordId data) {
     return parts_[PartOf(hash)].Insert(*records_, key, hash, data);
   }
+  // The same with the serial of record `data` itself as the key, which is
+  // then only read when another key has the same hash.
+  bool InsertOwnSerial(std::uint32_t hash, RecordId data) {
+    return parts_[PartOf(hash)].Insert(*records_, (*records_)[data].Serial, hash, data);
+  }
 
   // The record filed first under `key`, or kNone.
   RecordId Find(std::string_view key) const { return Find(key, SlotHash(key)); }
@@ -133,7 +138,8 @@ class Tree {
     std::size_t mask = 0;
     std::size_t count = 0;
 
-    bool Insert(const RecordArena<T>& records, std::string_view key, std::uint32_t hash, RecordId data) {
+    template <class Key>
+    bool Insert(const RecordArena<T>& records, const Key& key, std::uint32_t hash, RecordId data) {
       if ((count + 1) * 4 > size * 3) Grow();
       for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         Slot& s = table[i];

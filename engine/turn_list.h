@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <string_view>
@@ -18,23 +19,23 @@ namespace orv {
 
 // What the filing needs of one turn, in 16 bytes; the records the readers
 // made hold the rest. The record of a section is the next one of its kind.
+// The readers work out the serial's hash, so that the filing never has to
+// load a record to know where to file it.
 struct TurnNote {
   enum Kind : std::uint8_t { kLine = 0, kChar = 1, kItem = 2 };
-  static constexpr std::uint8_t kKindBits = 3;
-  static constexpr std::uint8_t kSerialPartBit = 4;     // the index part of the serial
-  static constexpr std::uint8_t kContainerPartBit = 8;  // and of the "CONT=" value
 
-  // The lines the turn spans, at least 1; 0 when more than 32 bits hold
-  // (see TurnList::AddLongSpan).
-  std::uint32_t lines;
+  std::uint32_t serial_hash;  // Tree's SlotHash of a section's serial
+  // The lines the turn spans, 1 to 255; 0 for more (see TurnList::LongSpans).
+  std::uint8_t lines;
+  // The kind in bits 0-1, the index part of the "CONT=" value in bit 2 and
+  // the value's length in bits 4-7.
   std::uint8_t flags;
-  std::uint8_t container_size;
   char container[10];  // an item's "CONT=" value
 
-  Kind kind() const { return static_cast<Kind>(flags & kKindBits); }
-  int SerialPart() const { return (flags & kSerialPartBit) != 0 ? 1 : 0; }
-  int ContainerPart() const { return (flags & kContainerPartBit) != 0 ? 1 : 0; }
-  std::string_view Container() const { return {container, container_size}; }
+  Kind kind() const { return static_cast<Kind>(flags & 3); }
+  int SerialPart() const { return static_cast<int>(serial_hash >> 31); }
+  int ContainerPart() const { return (flags >> 2) & 1; }
+  std::string_view Container() const { return {container, static_cast<std::size_t>(flags >> 4)}; }
 };
 static_assert(sizeof(TurnNote) == 16, "a turn for every ~70 bytes of the densest saves");
 
@@ -46,17 +47,28 @@ class TurnList {
   static constexpr std::size_t kBlockShift = 16;
   static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockShift;
 
-  // A new turn at the end, to be filled in completely.
-  TurnNote& Add() {
+  // A new turn of `kind` spanning `lines` lines at the end; the caller fills
+  // in the rest of a section's turn.
+  TurnNote& Add(TurnNote::Kind kind, std::uint64_t lines) {
     if ((size_ & (kBlockSize - 1)) == 0 && (size_ >> kBlockShift) == blocks_.size())
       blocks_.push_back(std::make_unique_for_overwrite<TurnNote[]>(kBlockSize));
     const std::size_t at = size_++;
-    return blocks_[at >> kBlockShift][at & (kBlockSize - 1)];
+    TurnNote& t = blocks_[at >> kBlockShift][at & (kBlockSize - 1)];
+    t.flags = kind;
+    if (lines <= 255) {
+      t.lines = static_cast<std::uint8_t>(lines);
+    } else {
+      t.lines = 0;
+      long_spans_.push_back(lines);
+    }
+    return t;
   }
-  // The turn just added spans `lines` lines, too many for its note.
-  void AddLongSpan(std::uint64_t lines) {
-    blocks_[(size_ - 1) >> kBlockShift][(size_ - 1) & (kBlockSize - 1)].lines = 0;
-    long_spans_.push_back(lines);
+
+  // Notes the "CONT=" value of the item turn just added: `container` (at
+  // most 10 bytes) and its index part.
+  static void SetContainer(TurnNote& t, std::string_view container, int part) {
+    t.flags = static_cast<std::uint8_t>(t.flags | part << 2 | container.size() << 4);
+    if (!container.empty()) std::memcpy(t.container, container.data(), container.size());
   }
 
   std::size_t Size() const { return size_; }
@@ -97,6 +109,8 @@ struct alignas(64) Stretch {
   // for its keys before the filing.
   std::size_t char_serials[2] = {0, 0};
   std::size_t item_serials[2] = {0, 0};
+  // Items by the index part of their "CONT=" value, where they are hung.
+  std::size_t item_containers[2] = {0, 0};
 };
 
 }  // namespace orv

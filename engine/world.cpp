@@ -8,11 +8,12 @@ namespace orv {
 
 World::World() : ItemTree(Items), CharTree(Chars) {}
 
-bool AttachToContainer(World& w, RecordId id, std::string_view container, std::uint32_t container_hash) {
+bool AttachToContainer(World& w, RecordId id, std::string_view container, std::uint32_t container_hash,
+                       RecordId& next) {
   const RecordId holder_char = w.CharTree.Find(container, container_hash);
   if (holder_char != kNone) {
     TWorldChar& c = w.Chars[holder_char];
-    w.Items[id].Next = c.Items;
+    next = c.Items;
     c.Items = id;
     return true;
   }
@@ -21,7 +22,7 @@ bool AttachToContainer(World& w, RecordId id, std::string_view container, std::u
   // every later walk endless; it stays unowned instead.
   if (holder != kNone && holder != id) {
     TWorldItem& p = w.Items[holder];
-    w.Items[id].Next = p.Contents;
+    next = p.Contents;
     p.Contents = id;
     return true;
   }

@@ -233,12 +233,14 @@ struct World {
 // Puts item `id`, just filed, at the front of the list of the holder that
 // its "CONT=" value `container` names, when that holder was filed before it:
 // characters are searched before items, and an item is never put inside
-// itself. Returns whether it did so; else the item's Next is left as it
-// was, for the caller to put it among the unowned items. A holder is always
-// filed before what it holds, so an item's id is higher than those of all
-// its holders. `container_hash` is Tree's SlotHash of `container`; only the
-// index part of that hash is touched, and only the records filed in it.
-bool AttachToContainer(World& w, RecordId id, std::string_view container, std::uint32_t container_hash);
+// itself. Returns whether it did so, with `next` set to the item that was
+// first in that list before, which the caller makes the item's Next (the
+// item's own record is not touched). A holder is always filed before what
+// it holds, so an item's id is higher than those of all its holders.
+// `container_hash` is Tree's SlotHash of `container`; only the index part
+// of that hash is touched, and only the records filed in it.
+bool AttachToContainer(World& w, RecordId id, std::string_view container, std::uint32_t container_hash,
+                       RecordId& next);
 
 // The holder the analysis put a source item under, found again from its
 // "CONT=" value by the rule of AttachToContainer: the first character with
