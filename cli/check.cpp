@@ -95,7 +95,7 @@ int RunCheck(const CheckOptions& options) {
     host.SetSteps(2);  // loading and the analysis
     try {
       host.SetStatus("loading file into memory (this may take some minutes)");
-      w.SourceLines.LoadFromFile(options.source);
+      w.SourceLines.LoadFromFile(options.source, SourceText::Counting::kLater);
       host.SetStatus("analysing worldfile");
       AnalyseWorld(w, host);
       findings = CheckAnalysedWorld(w);

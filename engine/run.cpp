@@ -159,7 +159,7 @@ void CheckWorldSave(const World& w, const std::string& source, const RunOptions&
 RunSummary CountWithoutWriting(World& w, RunHost& host, const RunOptions& options) {
   const std::string source = host.SourceFileName();
   host.SetStatus("loading file into memory (this may take some minutes)");
-  w.SourceLines.LoadFromFile(source);
+  w.SourceLines.LoadFromFile(source, SourceText::Counting::kLater);
   CheckWorldSave(w, source, options);
   CountingLineSink char_lines, world_lines;
   AnalyseCleanAndWrite(w, host, char_lines, world_lines);
@@ -178,7 +178,7 @@ RunSummary ConvertAndCommit(World& w, RunHost& host, const RunOptions& options, 
   // first, so that a folder that takes no file fails before the long load.
   FileLineSink char_lines(host.CharFileName());
   FileLineSink world_lines(host.WorldFileName());
-  w.SourceLines.LoadFromFile(source);
+  w.SourceLines.LoadFromFile(source, SourceText::Counting::kLater);
   CheckWorldSave(w, source, options);
   AnalyseCleanAndWrite(w, host, char_lines, world_lines);
 

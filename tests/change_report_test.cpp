@@ -27,7 +27,7 @@ std::vector<Json> ReportOf(World& w, RecordingHost& host, const std::string& sav
   ChangeReport report;
   w.Report = &report;
   ReleaseStores(w);
-  w.SourceLines.LoadFromBytes(save);
+  w.SourceLines.LoadFromBytes(save, SourceText::Counting::kLater);
   MemoryLineSink chars, world;
   AnalyseCleanAndWrite(w, host, chars, world, threads);
   if (!note_lines) w.SectionLines = HeadLines{};  // as for a save of 2^32 lines or more

@@ -97,9 +97,10 @@ std::vector<std::string> TempDir::Names() const {
   return names;
 }
 
-void Analyse(World& w, RecordingHost& host, std::string_view source, RunThreads threads) {
+void Analyse(World& w, RecordingHost& host, std::string_view source, RunThreads threads,
+             SourceText::Counting counting) {
   ReleaseStores(w);
-  w.SourceLines.LoadFromBytes(source);
+  w.SourceLines.LoadFromBytes(source, counting);
   AnalyseWorld(w, host, threads);
 }
 

@@ -58,9 +58,11 @@ class TempDir {
 // after it. The same for the same arguments.
 std::string MixedSave(int sections, bool end_marker);
 
-// Empties the stores, loads `source` as the world save and analyses it.
+// Empties the stores, loads `source` as the world save and analyses it. By
+// default the lines are counted by the analysis, as in a run.
 void Analyse(World& w, RecordingHost& host, std::string_view source,
-             RunThreads threads = RunThreads::kAuto);
+             RunThreads threads = RunThreads::kAuto,
+             SourceText::Counting counting = SourceText::Counting::kLater);
 
 // What the writers produce after the analysis and any passes: the header,
 // the characters and then the unowned items, without the lines that the run
