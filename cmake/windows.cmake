@@ -9,6 +9,7 @@ set(ORVANTOR_PLATFORM_SOURCES
   platform/interrupts_win.cpp
   platform/power_off_win.cpp
   platform/bulk_memory_win.cpp
+  platform/thread_priority_win.cpp
   platform/console_win.cpp
   platform/utf16_win.cpp
 )

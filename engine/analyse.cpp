@@ -1,72 +1,140 @@
 #include "engine/analyse.h"
 
+#include <algorithm>
 #include <atomic>
-#include <memory>
-#include <vector>
+#include <iterator>
+#include <new>
+#include <optional>
 
 #include "engine/background_thread.h"
 #include "engine/change_report.h"
 #include "engine/filing.h"
-#include "engine/line_rules.h"
 #include "engine/section_reader.h"
-#include "engine/turn_list.h"
+#include "engine/turn_ring.h"
+#include "engine/warm_blocks.h"
 
 namespace orv {
 namespace {
 
-// Where the second stretch begins: the first item or character head at the
-// start of a line from the middle of the source on, so that both stretches
-// take about as long. 0 when there is none (the source is read whole).
-std::size_t SecondStretchBegin(std::string_view bytes) {
-  for (std::size_t at = bytes.size() / 2; at < bytes.size();) {
-    const std::size_t lf = bytes.find('\n', at);
-    if (lf == std::string_view::npos) break;
-    const std::string_view next = bytes.substr(lf + 1);
-    if (IsItemHead(next) || IsCharHead(next)) return lf + 1;
-    at = lf + 1;
+// Both halves on the calling thread, a handful of turns at a time so that
+// the filing still looks ahead.
+void AnalyseOnOneThread(World& w, RunHost& host, SectionReader& reader) {
+  PrepareFiling(w);
+  Filer filer(w, host, reader);
+  Turn turns[64];
+  for (;;) {
+    std::size_t n = 0;
+    while (n < std::size(turns)) {
+      reader.Next(turns[n]);
+      if (EndsAnalysis(turns[n++].kind)) break;
+    }
+    if (!filer.File(turns, turns + n)) return;
   }
-  return 0;
 }
 
-// Reads the whole source into records and turns: in two stretches on two
-// threads when asked, else in one. The second stretch's records join the
-// world's once both are read; when the first ended the analysis, the second
-// keeps only its lines, which still count for the gauge.
-std::vector<Stretch> ReadStretches(World& w, bool two_threads) {
-  const std::string_view bytes = w.SourceLines.Bytes();
-  const std::size_t split = two_threads ? SecondStretchBegin(bytes) : 0;
-  std::vector<Stretch> stretches(split == 0 ? 1 : 2);
-  stretches[0].end = split == 0 ? bytes.size() : split;
-  if (split == 0) {
-    ReadStretch(bytes, RecordStores::Of(w), stretches[0], nullptr);
-    return stretches;
+// The reader's side of the ring: reads turns into it while there is room,
+// until a turn ends the analysis or the filing gives up.
+void ReadAhead(SectionReader& reader, TurnRing& ring) {
+  std::uint32_t read = 0;
+  Wakeups filing(ring.read, ring.wake_every);
+  for (;;) {
+    std::uint32_t filed = ring.filed.load(std::memory_order_acquire);
+    if (read - filed == ring.size) filing.BeforeWaiting(read);
+    while (read - filed == ring.size && !ring.stop.load(std::memory_order_acquire)) {
+      ring.filed.wait(filed, std::memory_order_acquire);
+      filed = ring.filed.load(std::memory_order_acquire);
+    }
+    if (ring.stop.load(std::memory_order_acquire)) return;
+    const std::uint32_t room = std::min(ring.size - (read - filed), TurnRing::kBatch);
+    bool over = false;
+    for (std::uint32_t k = 0; k < room && !over; ++k) {
+      Turn& turn = ring.turns[read % ring.size];
+      reader.Next(turn);
+      ++read;
+      over = EndsAnalysis(turn.kind);
+    }
+    ring.read.store(read, std::memory_order_release);
+    if (over) {
+      filing.Now(read);
+      return;
+    }
+    filing.WhenDue(read);
   }
-  Stretch& first = stretches[0];
-  Stretch& second = stretches[1];
-  second.begin = split;
-  second.end = bytes.size();
-  OwnStores own;
-  // The second reader gives up once the first has ended the analysis.
-  std::atomic<bool> first_ended{false};
-  {
-    BackgroundThread reading_first;
-    const auto read_first = [&] {
-      ReadStretch(bytes, RecordStores::Of(w), first, nullptr);
-      if (first.how != StretchEnd::kNextStretch) first_ended.store(true, std::memory_order_relaxed);
-    };
-    if (!reading_first.Start(read_first)) read_first();
-    ReadStretch(bytes, own.Stores(), second, &first_ended);
-    reading_first.Join();
+}
+
+// The item records' chunks made ready by an idle core while the reader
+// fills them, one per chunk the announced items need beyond those held.
+// Whatever way the analysis ends, the arena lets go of the supply before
+// it goes.
+class WarmItemChunks {
+ public:
+  explicit WarmItemChunks(World& w) : w_(w) {}
+  ~WarmItemChunks() {
+    if (warm_) w_.Items.UseWarmBlocks(nullptr);
   }
-  if (first.how != StretchEnd::kNextStretch) {
-    const std::uint64_t lines = second.lines;
-    second = Stretch();
-    second.lines = lines;
-    second.how = StretchEnd::kAbandoned;
-    return stretches;
+  WarmItemChunks(const WarmItemChunks&) = delete;
+  WarmItemChunks& operator=(const WarmItemChunks&) = delete;
+
+  void Start() {
+    const std::size_t wanted = RecordArena<TWorldItem>::ChunksFor(static_cast<std::size_t>(
+        std::min<std::uint64_t>(w_.SourceLines.ItemHeadCount(), kNone)));
+    const std::size_t held = w_.Items.ChunkCount();
+    if (wanted <= held) return;
+    try {
+      warm_.emplace(RecordArena<TWorldItem>::kChunkBytes, wanted - held);
+    } catch (const std::bad_alloc&) {
+      return;  // no room even for the list: the reader makes every chunk itself
+    }
+    w_.Items.UseWarmBlocks(&*warm_);
   }
-  TakeRecords(w, own);
-  return stretches;
+
+ private:
+  World& w_;
+  std::optional<WarmBlocks> warm_;
+};
+
+// The reader on a thread of its own, started before the filing is prepared:
+// it reads ahead while this thread counts the lines. Whatever way the filing
+// ends (done, cancelled, failed), the reader is stopped and joined before the
+// stores are touched again.
+void AnalyseOnTwoThreads(World& w, RunHost& host, SectionReader& reader) {
+  TurnRing ring(w.SourceLines.Bytes().size());
+  WarmItemChunks warm_chunks(w);
+  struct StoppedReading {
+    TurnRing& ring;
+    BackgroundThread thread;
+    ~StoppedReading() {
+      ring.stop.store(true, std::memory_order_release);
+      // Move the position the reader may be waiting on, then wake it.
+      ring.filed.fetch_add(1, std::memory_order_acq_rel);
+      ring.filed.notify_all();
+    }
+  } reading{ring, {}};
+  if (!reading.thread.Start([&] { ReadAhead(reader, ring); })) {
+    AnalyseOnOneThread(w, host, reader);  // no thread to be had: the same, slower
+    return;
+  }
+
+  PrepareFiling(w);
+  warm_chunks.Start();
+  Filer filer(w, host, reader);
+  std::uint32_t filed = 0;
+  Wakeups reading_side(ring.filed, ring.wake_every);
+  for (;;) {
+    std::uint32_t read = ring.read.load(std::memory_order_acquire);
+    if (read == filed) reading_side.BeforeWaiting(filed);
+    while (read == filed) {
+      ring.read.wait(read, std::memory_order_acquire);
+      read = ring.read.load(std::memory_order_acquire);
+    }
+    const std::uint32_t begin = filed % ring.size;
+    const std::uint32_t n = std::min({read - filed, ring.size - begin, 2 * TurnRing::kBatch});
+    const bool more = filer.File(&ring.turns[begin], &ring.turns[begin + n]);
+    filed += n;
+    if (!more) return;
+    ring.filed.store(filed, std::memory_order_release);
+    reading_side.WhenDue(filed);
+  }
 }
 
 }  // namespace
@@ -96,10 +164,11 @@ void ExplainLooseItems(World& w) {
 
 void AnalyseWorld(World& w, RunHost& host, RunThreads threads) {
   w.FlagsEdit = host.Checked(Switch::kDeleteNpcs);
-  const bool two_threads = UseSecondThread(w, threads);
-  {
-    const std::vector<Stretch> stretches = ReadStretches(w, two_threads);
-    FileStretches(w, host, stretches, two_threads);
+  SectionReader reader(w);
+  if (UseSecondThread(w, threads)) {
+    AnalyseOnTwoThreads(w, host, reader);
+  } else {
+    AnalyseOnOneThread(w, host, reader);
   }
   w.CharsPerPercent = w.CharCount / 100;
   w.UnownedCount = w.ItemCount - w.ContainedCount;

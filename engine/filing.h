@@ -1,28 +1,55 @@
 #ifndef ORVANTOR_ENGINE_FILING_H_
 #define ORVANTOR_ENGINE_FILING_H_
 
-// The filing half of the analysis: takes the turns the readers noted, in
-// file order, pumps and moves the gauge once per turn, links the characters
-// in file order, files every record by serial and hangs every item under a
-// container filed before it.
+// The filing half of the analysis: takes the turns the section reader noted
+// in file order, pumps once per turn, links the characters in file order,
+// files every record by serial, hangs every item under a container filed
+// before it, counts, and sets the gauge.
 
-#include <vector>
+#include <cstdint>
 
 #include "engine/host.h"
-#include "engine/turn_list.h"
+#include "engine/pump.h"
+#include "engine/section_reader.h"
+#include "engine/turn_ring.h"
 #include "engine/world.h"
 
 namespace orv {
 
-// Files the turns of `stretches` in order, up to the stretch that ends the
-// analysis: at an "[EOF]" (pumped, noted) or a failure of its reader
-// (pumped, then rethrown). Their records are the world's records in order.
-// Counts the characters, players, items and held items, and notes the
-// unowned items (newest first), the loose items and the duplicate serials
-// in file order. Keys of index part 1 are filed on a second thread when
-// `two_threads` is set and one is to be had; the calling thread pumps. A
-// cancelling pump leaves the world half filed, every thread joined.
-void FileStretches(World& w, RunHost& host, const std::vector<Stretch>& stretches, bool two_threads);
+// Counts the source's lines if the load left that to the analysis, then
+// sizes the item index for the items the save announces: it then does not
+// have to rehash every key into fresh memory as it fills. Before the first
+// turn is filed.
+void PrepareFiling(World& w);
+
+class Filer {
+ public:
+  // Files the turns of `reader` into `w`; pumps and sets the gauge on `host`.
+  Filer(World& w, RunHost& host, const SectionReader& reader);
+
+  // Files the turns [first, last) in order. Returns false once a turn ended
+  // the analysis; the turns after it are not looked at. Rethrows the
+  // reader's failure at its turn, after its pump; a cancelling pump
+  // leaves its turn unfiled.
+  bool File(const Turn* first, const Turn* last);
+
+ private:
+  template <bool kNoteLines>
+  bool FileTurns(const Turn* first, const Turn* last);
+  void NoteHeadLine(const Turn& t);
+  void PrefetchSlots(const Turn& t) const;
+  void PrefetchHolder(const Turn& t) const;
+  void FileChar(const Turn& t);
+  void FileItem(const Turn& t);
+
+  World& w_;
+  RunHost& host_;
+  const SectionReader& reader_;
+  const std::uint64_t lines_per_percent_;
+  const bool note_lines_;
+  std::uint64_t next_line_ = 0;  // the index of the first line of the next turn
+  Pump pump_;
+};
 
 }  // namespace orv
 

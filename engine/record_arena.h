@@ -1,10 +1,10 @@
 #ifndef ORVANTOR_ENGINE_RECORD_ARENA_H_
 #define ORVANTOR_ENGINE_RECORD_ARENA_H_
 
-#include <algorithm>
+#include <atomic>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/warm_blocks.h"
 #include "platform/bulk_memory.h"
 
 namespace orv {
@@ -50,41 +51,31 @@ class RecordArena {
     if (size_ >= kNone) throw std::length_error("too many sections in the world save");
     const std::size_t chunk = size_ / kChunkSize;
     if (chunk == chunks_.size()) {
+      T* fresh = nullptr;
+      if (WarmBlocks* warm = warm_.load(std::memory_order_acquire))
+        fresh = static_cast<T*>(warm->Take());
       // The table has room for every chunk, so the push cannot throw.
-      chunks_.push_back(Allocate());
+      chunks_.push_back(fresh != nullptr ? fresh : Allocate());
+      chunk_count_.store(chunks_.size(), std::memory_order_relaxed);
     }
     new (&chunks_[chunk][size_ % kChunkSize]) T();
     return static_cast<RecordId>(size_++);
   }
 
-  // Moves every record of `other` to the end of this arena, in order, calls
-  // fix(record) on each where it now lies, and leaves `other` empty and
-  // without chunks. Each chunk of `other` is freed as soon as it is copied,
-  // so that the next chunk here mostly takes the same memory again.
-  template <class Fix>
-  void TakeAll(RecordArena& other, Fix&& fix) {
-    std::size_t from = 0;
-    while (from < other.size_) {
-      if (size_ >= kNone) throw std::length_error("too many sections in the world save");
-      if (size_ / kChunkSize == chunks_.size()) chunks_.push_back(Allocate());
-      // The longest stretch that lies in one chunk on both sides.
-      const std::size_t n = std::min({kChunkSize - size_ % kChunkSize, kChunkSize - from % kChunkSize,
-                                      other.size_ - from, std::size_t{kNone} - size_});
-      T* to = &chunks_[size_ / kChunkSize][size_ % kChunkSize];
-      T* moved = &other.chunks_[from / kChunkSize][from % kChunkSize];
-      if constexpr (std::is_trivially_copyable_v<T>) {
-        std::memcpy(static_cast<void*>(to), moved, n * sizeof(T));
-      } else {
-        for (std::size_t k = 0; k < n; ++k) new (&to[k]) T(std::move(moved[k]));
-      }
-      for (std::size_t k = 0; k < n; ++k) fix(to[k]);
-      size_ += n;
-      from += n;
-      if (from % kChunkSize == 0 || from == other.size_) other.FreeChunk((from - 1) / kChunkSize);
-    }
-    other.size_ = 0;
-    other.chunks_.clear();
+  // Takes new chunks from `warm` (blocks of kChunkBytes) while it has them
+  // ready; null goes back to allocating them. May be called while another
+  // thread makes records; `warm` must outlive its use here.
+  void UseWarmBlocks(WarmBlocks* warm) {
+    assert(warm == nullptr || warm->BlockBytes() == kChunkBytes);
+    warm_.store(warm, std::memory_order_release);
   }
+
+  // The number of chunks held; may be asked while another thread makes
+  // records, and is then soon out of date.
+  std::size_t ChunkCount() const { return chunk_count_.load(std::memory_order_relaxed); }
+
+  // The number of chunks `records` records fill.
+  static std::size_t ChunksFor(std::size_t records) { return (records + kChunkSize - 1) / kChunkSize; }
 
   T& operator[](RecordId id) { return chunks_[id / kChunkSize][id % kChunkSize]; }
   const T& operator[](RecordId id) const { return chunks_[id / kChunkSize][id % kChunkSize]; }
@@ -99,21 +90,11 @@ class RecordArena {
     // fresh memory at all.
     for (std::size_t i = 1; i < chunks_.size(); ++i) platform::FreeBulk(chunks_[i], kChunkBytes);
     if (chunks_.size() > 1) chunks_.erase(chunks_.begin() + 1, chunks_.end());
+    chunk_count_.store(chunks_.size(), std::memory_order_relaxed);
     size_ = 0;
   }
 
  private:
-  // Destroys the records of chunk `chunk` and frees it.
-  void FreeChunk(std::size_t chunk) {
-    if constexpr (!std::is_trivially_destructible_v<T>) {
-      const std::size_t first = chunk * kChunkSize;
-      const std::size_t last = std::min(first + kChunkSize, size_);
-      for (std::size_t i = first; i < last; ++i) (*this)[static_cast<RecordId>(i)].~T();
-    }
-    platform::FreeBulk(chunks_[chunk], kChunkBytes);
-    chunks_[chunk] = nullptr;
-  }
-
   static constexpr std::size_t kMaxChunks = (std::size_t{kNone} + kChunkSize - 1) / kChunkSize;
 
   static T* Allocate() {
@@ -121,7 +102,11 @@ class RecordArena {
   }
 
   std::vector<T*> chunks_;
-  std::size_t size_ = 0;
+  std::atomic<WarmBlocks*> warm_{nullptr};
+  std::atomic<std::size_t> chunk_count_{0};
+  // Written for every record made; kept off the line of the chunk table,
+  // which another thread may be reading meanwhile.
+  alignas(64) std::size_t size_ = 0;
 };
 
 }  // namespace orv

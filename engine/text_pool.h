@@ -56,8 +56,6 @@ class ItemKinds {
   // The number of the pair, interning it first when it is new.
   Ref Intern(TextPool::Ref base_id, TextPool::Ref type);
   const Kind& operator[](Ref ref) const { return kinds_[ref]; }
-  // Number of pairs, the empty one included: their numbers are 0 to Size() - 1.
-  std::size_t Size() const { return kinds_.size(); }
   // Forgets every pair but the empty one.
   void Clear();
 

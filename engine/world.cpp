@@ -8,12 +8,20 @@ namespace orv {
 
 World::World() : ItemTree(Items), CharTree(Chars) {}
 
-bool AttachToContainer(World& w, RecordId id, std::string_view container, std::uint32_t container_hash,
-                       RecordId& next) {
+bool AttachToContainer(World& w) {
+  return AttachToContainer(w, Tree<TWorldItem>::SlotHash(w.LastContainer.view()));
+}
+
+bool AttachToContainer(World& w, std::uint32_t container_hash) {
+  const RecordId id = w.UnownedItems;
+  if (id == kNone) return false;
+  TWorldItem& item = w.Items[id];
+  const std::string_view container = w.LastContainer.view();
   const RecordId holder_char = w.CharTree.Find(container, container_hash);
   if (holder_char != kNone) {
     TWorldChar& c = w.Chars[holder_char];
-    next = c.Items;
+    w.UnownedItems = item.Next;
+    item.Next = c.Items;
     c.Items = id;
     return true;
   }
@@ -22,7 +30,8 @@ bool AttachToContainer(World& w, RecordId id, std::string_view container, std::u
   // every later walk endless; it stays unowned instead.
   if (holder != kNone && holder != id) {
     TWorldItem& p = w.Items[holder];
-    next = p.Contents;
+    w.UnownedItems = item.Next;
+    item.Next = p.Contents;
     p.Contents = id;
     return true;
   }

@@ -194,7 +194,9 @@ struct World {
   std::vector<LineList> OwnedLines;
   // For each of OwnedLines, the character it was made from (a shrunk pet).
   std::vector<RecordId> OwnedFrom;
-  alignas(64) Tree<TWorldItem> ItemTree;
+  // The "CONT=" value of the item just read, for AttachToContainer.
+  alignas(64) FixedText<10> LastContainer;
+  Tree<TWorldItem> ItemTree;
   Tree<TWorldChar> CharTree;
   RecordId UnownedItems = kNone;
   RecordId FirstChar = kNone;
@@ -230,17 +232,14 @@ struct World {
   ChangeReport* Report = nullptr;
 };
 
-// Puts item `id`, just filed, at the front of the list of the holder that
-// its "CONT=" value `container` names, when that holder was filed before it:
-// characters are searched before items, and an item is never put inside
-// itself. Returns whether it did so, with `next` set to the item that was
-// first in that list before, which the caller makes the item's Next (the
-// item's own record is not touched). A holder is always filed before what
-// it holds, so an item's id is higher than those of all its holders.
-// `container_hash` is Tree's SlotHash of `container`; only the index part
-// of that hash is touched, and only the records filed in it.
-bool AttachToContainer(World& w, RecordId id, std::string_view container, std::uint32_t container_hash,
-                       RecordId& next);
+// Takes the item just read (the first of UnownedItems) and, when its
+// container is known, moves it to the front of that container's list:
+// characters are searched before items. An item is never put inside itself.
+// Returns whether it was moved. A holder is always filed before what it
+// holds, so an item's id is higher than those of all its holders.
+bool AttachToContainer(World& w);
+// The same, with `container_hash` = SlotHash(LastContainer) worked out ahead.
+bool AttachToContainer(World& w, std::uint32_t container_hash);
 
 // The holder the analysis put a source item under, found again from its
 // "CONT=" value by the rule of AttachToContainer: the first character with

@@ -10,6 +10,10 @@ namespace orv::platform {
 // fault per 2 MiB instead of one per 4 KiB. Throws std::bad_alloc.
 void* AllocateBulk(std::size_t bytes);
 
+// Makes the system back every page of memory from AllocateBulk now, so
+// that the first real use of it faults no more. It stays zeroed.
+void TouchBulk(void* memory, std::size_t bytes) noexcept;
+
 // Returns memory from AllocateBulk of the same size to the system.
 void FreeBulk(void* memory, std::size_t bytes) noexcept;
 
