@@ -184,9 +184,11 @@ struct FileLineSink::Writer {
   BackgroundThread thread;  // started once the rest is set up
 };
 
-FileLineSink::FileLineSink(const std::string& target)
-    : file_(std::make_unique<platform::AtomicFileWriter>(target)),
-      writer_(std::make_unique<Writer>(*file_)) {}
+FileLineSink::FileLineSink(const std::string& target, bool synced)
+    : file_(std::make_unique<platform::AtomicFileWriter>(target)) {
+  if (synced) file_->WriteBackAsItGoes();
+  writer_ = std::make_unique<Writer>(*file_);
+}
 
 FileLineSink::~FileLineSink() {
   // Stop the writer before the file it writes to goes away.

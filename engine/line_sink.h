@@ -103,8 +103,10 @@ class MemoryLineSink final : public LineSink {
 // thread at the next hand-over or at Finish at the latest.
 class FileLineSink final : public LineSink {
  public:
-  // Makes the temporary file and starts the writer. Throws IoError.
-  explicit FileLineSink(const std::string& target);
+  // Makes the temporary file and starts the writer. A file to be `synced`
+  // when finished is handed to the disk as it is written (see
+  // AtomicFileWriter::WriteBackAsItGoes). Throws IoError.
+  explicit FileLineSink(const std::string& target, bool synced = false);
   ~FileLineSink() override;
 
   // Writes out the rest and closes the temporary file, flushed to the disk

@@ -176,8 +176,8 @@ RunSummary ConvertAndCommit(World& w, RunHost& host, const RunOptions& options, 
   // Both files are written straight into temporary files next to their
   // targets; "saving files" then only completes and renames them. Made
   // first, so that a folder that takes no file fails before the long load.
-  FileLineSink char_lines(host.CharFileName());
-  FileLineSink world_lines(host.WorldFileName());
+  FileLineSink char_lines(host.CharFileName(), options.sync);
+  FileLineSink world_lines(host.WorldFileName(), options.sync);
   w.SourceLines.LoadFromFile(source, SourceText::Counting::kLater);
   CheckWorldSave(w, source, options);
   AnalyseCleanAndWrite(w, host, char_lines, world_lines);

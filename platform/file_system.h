@@ -70,6 +70,11 @@ class AtomicFileWriter {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
   void Write(const char* data, std::size_t size);
+  // For a file that is synced when finished: from now on, what is written
+  // is handed to the disk every few MiB as it goes, so that the sync at the
+  // end has little left to wait for, and the disk works while the program
+  // does. Where the system has no such hint, nothing changes.
+  void WriteBackAsItGoes() { write_back_ = true; }
   // Closes the temporary file, flushed to the disk first when `sync`; every
   // write error surfaces here at the latest.
   void Finish(bool sync);
@@ -93,6 +98,9 @@ class AtomicFileWriter {
   std::string temp_;
   std::intptr_t handle_ = -1;  // a descriptor, or a Windows HANDLE
   bool committed_ = false;
+  bool write_back_ = false;
+  std::uint64_t written_ = 0;       // bytes written so far
+  std::uint64_t written_back_ = 0;  // of which handed to the disk
 };
 
 // Replaces the target of every writer by its temporary file, all or

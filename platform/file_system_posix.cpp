@@ -343,7 +343,17 @@ void AtomicFileWriter::Write(const char* data, std::size_t size) {
     }
     data += n;
     size -= static_cast<std::size_t>(n);
+    written_ += static_cast<std::uint64_t>(n);
   }
+#if defined(__linux__)
+  // Only starts the writing of the dirty pages; a failure shows at the sync.
+  constexpr std::uint64_t kWriteBackEvery = std::uint64_t{8} << 20;
+  if (write_back_ && written_ - written_back_ >= kWriteBackEvery) {
+    ::sync_file_range(handle_, static_cast<off_t>(written_back_), static_cast<off_t>(written_ - written_back_),
+                      SYNC_FILE_RANGE_WRITE);
+    written_back_ = written_;
+  }
+#endif
 }
 
 void AtomicFileWriter::Finish(bool sync) {
