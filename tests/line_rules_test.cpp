@@ -11,6 +11,7 @@
 #include "engine/line_list.h"
 #include "engine/line_rules.h"
 #include "engine/line_split.h"
+#include "engine/section_walk.h"
 #include "tests/test_util.h"
 
 namespace orv::testing {
@@ -190,6 +191,32 @@ TEST(LineRules, FlagsEditOnlyForCharactersWhenNpcsAreDeleted) {
   EXPECT_EQ(RoundTrip(save, false).chars,
             (Lines{"[WORLDCHAR 01]", "ACCOUNT=a", "FLAGS=08", "FLAGS=0800", "FLAGS=48", "FLAGS=8",
                    "FLAGS=0", "COLOR=01"}));
+}
+
+TEST(SectionWalk, EndsAtTheNextStrippedBracketAndTellsCommentsApart) {
+  // The one walk the reader and the writers share: where a section ends,
+  // which lines are comments, each line as it stands and stripped, and
+  // whether CR LF follows it.
+  const std::string save = "  [WORLDITEM 01]\r\nA=1\n\t// note\r\n  B=2\r\n\r\n  [x]\r\nC=3";
+  LineCursor c(save);
+  std::vector<std::string> seen;
+  const auto note = [&](const char* what) {
+    return [&seen, what](const SectionLine& l) {
+      seen.push_back(std::string(what) + ":" + std::string(l.raw) + "|" + std::string(l.stripped) +
+                     (l.crlf ? "|crlf" : "") + (l.Unchanged() ? "|as is" : ""));
+    };
+  };
+  EXPECT_EQ(WalkSection(c, note("head"), note("body"), note("comment")), 5u);
+  EXPECT_EQ(seen, (std::vector<std::string>{"head:  [WORLDITEM 01]|[WORLDITEM 01]|crlf", "body:A=1|A=1",
+                                            "comment:\t// note|// note|crlf", "body:  B=2|B=2|crlf",
+                                            "body:||crlf|as is"}));
+  EXPECT_EQ(c.Line(), "  [x]") << "left on the line that ends the section";
+
+  // A section that runs to the end of the source ends there.
+  seen.clear();
+  EXPECT_EQ(WalkSection(c, note("head"), note("body"), note("comment")), 2u);
+  EXPECT_EQ(seen.back(), "body:C=3|C=3");
+  EXPECT_FALSE(c.HasLine());
 }
 
 }  // namespace
