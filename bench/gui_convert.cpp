@@ -20,9 +20,9 @@
 // process, as `time` shows it. The targets are deleted before every run.
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <spawn.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -57,7 +57,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
+double Since(Clock::time_point t0) {
+  return std::chrono::duration<double>(Clock::now() - t0).count();
+}
 
 double CpuSeconds(const rusage& u) {
   return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
@@ -209,7 +211,8 @@ Child Spawn(const std::vector<std::string>& args, bool keep_output) {
     return c;
   }
   char buf[4096];
-  for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) c.out.append(buf, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;)
+    c.out.append(buf, static_cast<std::size_t>(n));
   close(out[0]);
   int status = 0;
   rusage usage{};
@@ -234,8 +237,8 @@ void PrintSeries(const char* name, const std::vector<double>& v) {
 }
 
 int SideBySide(const char* self, const std::string& orvantor, int runs, const Files& f) {
-  std::vector<std::string> cli = {orvantor, "convert", f.source, "--world-file", f.world,
-                                  "--char-file", f.chars};
+  std::vector<std::string> cli = {orvantor, "convert",     f.source, "--world-file",
+                                  f.world,  "--char-file", f.chars};
   std::vector<std::string> gui = {self, f.source, f.world, f.chars};
   if (f.Lists()) {
     cli.insert(cli.end(), {"--move-chars", f.positions, "--illegal-items", f.illegal});
@@ -273,9 +276,10 @@ int SideBySide(const char* self, const std::string& orvantor, int runs, const Fi
   PrintSeries("window", gui_s);
   PrintSeries("cpu cli", cli_cpu);
   PrintSeries("cpu window", gui_cpu);
-  std::printf("window / command line: %.2f (median of the window's click to \"ready\" over the "
-              "median of the command line's whole process)\n",
-              Median(gui_s) / Median(cli_s));
+  std::printf(
+      "window / command line: %.2f (median of the window's click to \"ready\" over the "
+      "median of the command line's whole process)\n",
+      Median(gui_s) / Median(cli_s));
   return 0;
 }
 
@@ -300,7 +304,8 @@ int main(int argc, char** argv) {
                  "[POSITIONS ILLEGAL]\n");
     return 2;
   }
-  Files f{rest[0], rest[1], rest[2], rest.size() == 5 ? rest[3] : "", rest.size() == 5 ? rest[4] : ""};
+  Files f{rest[0], rest[1], rest[2], rest.size() == 5 ? rest[3] : "",
+          rest.size() == 5 ? rest[4] : ""};
   if (!orvantor.empty()) {
     char self[4096];
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);

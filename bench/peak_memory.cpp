@@ -68,7 +68,8 @@ int main(int argc, char** argv) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (FILE* out = std::fopen(argv[1], "a")) {
     std::fprintf(out, "%.6f %ld\n", seconds, peak);
     std::fclose(out);

@@ -17,7 +17,8 @@ namespace {
 // What each kind means, for the counts of the text output.
 std::string_view Meaning(std::string_view kind) {
   if (kind == "left_loose") return "items written loose although their \"CONT=\" names a holder";
-  if (kind == "duplicate_serial") return "sections whose serial was already filed: they get no contents";
+  if (kind == "duplicate_serial")
+    return "sections whose serial was already filed: they get no contents";
   if (kind == "self_container") return "items whose \"CONT=\" is their own serial";
   if (kind == "no_end_marker") return "no \"[EOF]\": the last section ends with the file";
   if (kind == "text_after_end") return "text after \"[EOF]\", which is never read";
@@ -48,13 +49,15 @@ std::string FindingsText(const std::vector<Finding>& findings, const std::string
                          std::size_t shown) {
   std::string out = platform::Quoted(source) + ": ";
   out += findings.empty() ? std::string("nothing found\n")
-                          : std::to_string(findings.size()) + (findings.size() == 1 ? " finding\n" : " findings\n");
+                          : std::to_string(findings.size()) +
+                                (findings.size() == 1 ? " finding\n" : " findings\n");
   if (findings.empty()) return out;
   for (const std::string_view kind : kFindingKinds) {
     std::size_t n = 0;
     for (const Finding& f : findings) n += f.kind == kind ? 1 : 0;
     char count[64];
-    std::snprintf(count, sizeof count, "  %-17.*s %8zu  ", static_cast<int>(kind.size()), kind.data(), n);
+    std::snprintf(count, sizeof count, "  %-17.*s %8zu  ", static_cast<int>(kind.size()),
+                  kind.data(), n);
     out += count;
     out += Meaning(kind);
     out += '\n';
@@ -70,11 +73,13 @@ std::string FindingsText(const std::vector<Finding>& findings, const std::string
       out += "  line " + std::to_string(f.line);
       if (!f.serial.empty()) out += ", serial " + JsonString(f.serial);
       for (const FindingField& field : f.fields) {
-        out += ", " + std::string(field.key) + " " + (field.number ? field.value : JsonString(field.value));
+        out += ", " + std::string(field.key) + " " +
+               (field.number ? field.value : JsonString(field.value));
       }
       out += '\n';
     }
-    if (listed < n) out += "  ... and " + std::to_string(n - listed) + " more (--all lists every one)\n";
+    if (listed < n)
+      out += "  ... and " + std::to_string(n - listed) + " more (--all lists every one)\n";
   }
   return out;
 }

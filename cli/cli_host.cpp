@@ -14,8 +14,8 @@ namespace {
 // Loading, the analysis, the passes that are on, the two files, saving
 // (but in a dry run) and the power-off.
 int ConvertSteps(const ConvertOptions& o) {
-  return 2 + o.move_chars + (o.shrink_pets && o.delete_npcs) + o.delete_npcs + o.delete_respawn_points +
-         o.illegal_items + (o.dry_run ? 2 : 3) + o.power_off;
+  return 2 + o.move_chars + (o.shrink_pets && o.delete_npcs) + o.delete_npcs +
+         o.delete_respawn_points + o.illegal_items + (o.dry_run ? 2 : 3) + o.power_off;
 }
 
 // Status texts that announce no stage of their own: the wait for another

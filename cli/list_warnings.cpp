@@ -25,8 +25,8 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 constexpr std::string_view kByteOrderMark = "\xef\xbb\xbf";
 
 // The 1-based numbers of the lines for which `test` holds.
-std::vector<std::size_t> LinesWhere(const LineList& list,
-                                    const std::function<bool(std::size_t, const std::string&)>& test) {
+std::vector<std::size_t> LinesWhere(
+    const LineList& list, const std::function<bool(std::size_t, const std::string&)>& test) {
   std::vector<std::size_t> lines;
   for (std::size_t k = 0; k < list.Count(); ++k) {
     if (test(k, list[k])) lines.push_back(k + 1);
@@ -55,7 +55,8 @@ class Warnings {
   explicit Warnings(const std::string& path) : path_(path) {}
 
   void Add(const std::vector<std::size_t>& lines, const std::string& what) {
-    if (!lines.empty()) texts_.push_back(platform::Quoted(path_) + ": " + LineNumbersText(lines) + ": " + what);
+    if (!lines.empty())
+      texts_.push_back(platform::Quoted(path_) + ": " + LineNumbersText(lines) + ": " + what);
   }
   void Add(const std::string& text) { texts_.push_back(platform::Quoted(path_) + ": " + text); }
   std::vector<std::string> Take() { return std::move(texts_); }
@@ -102,7 +103,9 @@ std::vector<std::string> IllegalListWarnings(const LineList& list, const std::st
       return !IsBlankLine(k, line) && test(e);
     };
   };
-  out.Add(LinesWhere(list, entry_test([](std::string_view e) { return e.front() != '0' && !IsBlank(e.front()); })),
+  out.Add(LinesWhere(list, entry_test([](std::string_view e) {
+                       return e.front() != '0' && !IsBlank(e.front());
+                     })),
           "an id without its leading \"0\" matches nothing (write 0186b, not 186b)");
   out.Add(LinesWhere(list, entry_test([](std::string_view e) { return e.back() == ']'; })),
           "an id ending in \"]\" matches nothing (write 0186b, not 0186b])");

@@ -31,7 +31,6 @@
 namespace orv::cli {
 namespace {
 
-
 // What `convert` takes beyond the window's settings.
 struct ConvertExtras {
   std::string move_list, illegal_list;
@@ -70,7 +69,8 @@ SummaryFacts FactsBeforeTheRun(const ConvertOptions& o, const ConvertExtras& x,
   facts.illegal_items = o.illegal_items;
   if (!x.report.empty()) {
     facts.report = true;
-    facts.report_file = {AbsolutePath(x.report), x.report != "-" && orv::platform::FileExists(x.report)};
+    facts.report_file = {AbsolutePath(x.report),
+                         x.report != "-" && orv::platform::FileExists(x.report)};
   }
   return facts;
 }
@@ -94,9 +94,9 @@ int RunConvert(ConvertOptions& o, const ConvertExtras& x, const orv::RunOptions&
   if (!x.report.empty() && x.report != "-") {
     for (const std::string* other : {&o.source, &o.world_file, &o.char_file}) {
       if (orv::platform::SameFile(x.report, *other)) {
-        return Fail("orvantor: the report would overwrite " + orv::platform::Quoted(*other) + "; choose another file",
-                    kExitUsage,
-                    x.json);
+        return Fail("orvantor: the report would overwrite " + orv::platform::Quoted(*other) +
+                        "; choose another file",
+                    kExitUsage, x.json);
       }
     }
   }
@@ -114,10 +114,12 @@ int RunConvert(ConvertOptions& o, const ConvertExtras& x, const orv::RunOptions&
   switch (result.status) {
     case orv::RunStatus::kCompleted: break;
     case orv::RunStatus::kCancelled:
-      return Fail("orvantor: conversion cancelled; the targets are unchanged", kExitUnchanged, x.json);
+      return Fail("orvantor: conversion cancelled; the targets are unchanged", kExitUnchanged,
+                  x.json);
     default: {
       // The host has said what went wrong on stderr already.
-      const int status = result.status == orv::RunStatus::kHalfSaved ? kExitHalfSaved : kExitUnchanged;
+      const int status =
+          result.status == orv::RunStatus::kHalfSaved ? kExitHalfSaved : kExitUnchanged;
       std::string error = result.error;
       if (result.status == orv::RunStatus::kSourceMissing) error = orv::kMissingSourceMessage;
       if (x.json) std::fputs(FailureJson(error, status).c_str(), stdout);
@@ -129,8 +131,8 @@ int RunConvert(ConvertOptions& o, const ConvertExtras& x, const orv::RunOptions&
   // first, flushed, then the power-off.
   int status = kExitSaved;
   if (!result.after_save_error.empty()) {
-    orv::platform::WriteText(stderr,
-                             "orvantor: the files are saved, but " + result.after_save_error + "\n");
+    orv::platform::WriteText(
+        stderr, "orvantor: the files are saved, but " + result.after_save_error + "\n");
     status = kExitSavedButIncomplete;
   }
   if (o.illegal_items) Warn(UnmatchedIllegalWarnings(world, o.illegal, x.illegal_list));
@@ -141,16 +143,19 @@ int RunConvert(ConvertOptions& o, const ConvertExtras& x, const orv::RunOptions&
       report_file.Commit();
       facts.report_changes = report_file.Changes();
     } catch (const std::exception& e) {
-      if (run_options.dry_run) return Fail(std::string("orvantor: ") + e.what(), kExitUnchanged, x.json);
-      orv::platform::WriteText(stderr, std::string("orvantor: the files are saved, but not the report: ") +
-                                           e.what() + "\n");
+      if (run_options.dry_run)
+        return Fail(std::string("orvantor: ") + e.what(), kExitUnchanged, x.json);
+      orv::platform::WriteText(
+          stderr,
+          std::string("orvantor: the files are saved, but not the report: ") + e.what() + "\n");
       status = kExitSavedButIncomplete;
       facts.report = false;
     }
   }
   NoteLooseCounts(world, facts);
   facts.finished = LocalTimeNow();
-  const std::string text = x.json ? SummaryJson(result.summary, facts) : SummaryText(result.summary, facts);
+  const std::string text =
+      x.json ? SummaryJson(result.summary, facts) : SummaryText(result.summary, facts);
   // The report has stdout to itself when it goes there.
   std::FILE* summary_out = report_file.ToStdout() ? stderr : stdout;
   if (!orv::platform::WriteText(summary_out, text)) {
@@ -200,9 +205,10 @@ int Main(int argc, char** argv) {
   // past a file-size limit a write fails with an error we report and clean
   // up after; a closed stdout is an error, not a death by SIGPIPE.
   orv::platform::InstallInterruptHandlers(kExitSavedButIncomplete);
-  CLI::App app{"ORVANTOR: converts an ORV world save (.scp) into the character file and the world "
-               "file that VANTOR expects, cleaning the world on the way.",
-               "orvantor"};
+  CLI::App app{
+      "ORVANTOR: converts an ORV world save (.scp) into the character file and the world "
+      "file that VANTOR expects, cleaning the world on the way.",
+      "orvantor"};
   app.set_version_flag("-V,--version", "orvantor 4.0 (" + std::string(orv::kCaption) + ")");
   // Options begin with "-" everywhere: on Windows "/" would take a path
   // such as "/saves/world.scp" for an option.
@@ -224,7 +230,8 @@ int Main(int argc, char** argv) {
   bool no_sync = false;
   orv::RunOptions run_options;
 
-  CLI::App* convert = app.add_subcommand("convert", "Convert a world save into the two target files");
+  CLI::App* convert =
+      app.add_subcommand("convert", "Convert a world save into the two target files");
   convert->footer(
       "By default the run cleans the world as the window does: it deletes every NPC with all it "
       "holds, shrinks pets into items in their owners' bank boxes, and deletes respawn points "
@@ -240,30 +247,37 @@ int Main(int argc, char** argv) {
       ->required();
   convert->add_flag("--no-delete-npcs", no_delete_npcs,
                     "Keep the NPCs (default: deleted; also keeps pets from being shrunk)");
-  convert->add_flag("--no-shrink-pets", no_shrink_pets, "Keep pets as NPCs (default: shrunk into items)");
+  convert->add_flag("--no-shrink-pets", no_shrink_pets,
+                    "Keep pets as NPCs (default: shrunk into items)");
   convert->add_flag("--no-delete-respawn-points", no_delete_respawn,
                     "Keep respawn points and their memory objects (default: deleted)");
-  convert->add_option("--move-chars", x.move_list,
-                      "Hand player characters the positions listed in this file, one a line, in "
-                      "file order (default: nobody is moved)")
+  convert
+      ->add_option("--move-chars", x.move_list,
+                   "Hand player characters the positions listed in this file, one a line, in "
+                   "file order (default: nobody is moved)")
       ->check(kNonEmptyFile);
-  convert->add_option("--illegal-items", x.illegal_list,
-                      "Remove items whose ids are listed in this file, one a line, with the "
-                      "leading 0, e.g. 0186b (default: none is removed)")
+  convert
+      ->add_option("--illegal-items", x.illegal_list,
+                   "Remove items whose ids are listed in this file, one a line, with the "
+                   "leading 0, e.g. 0186b (default: none is removed)")
       ->check(kNonEmptyFile);
-  convert->add_option("--report", x.report,
-                      "Write every change as JSON Lines to this file ('-' for standard output; "
-                      "the summary then goes to standard error)")
+  convert
+      ->add_option("--report", x.report,
+                   "Write every change as JSON Lines to this file ('-' for standard output; "
+                   "the summary then goes to standard error)")
       ->check(kNonEmptyFile);
   convert->add_flag("--dry-run", run_options.dry_run,
                     "Do everything but create or replace a target: the summary gives the lines and "
                     "bytes each file would have");
   convert->add_flag("--backup", x.backup, "Keep each replaced target as NAME~");
-  convert->add_option("--suffix", x.suffix, "Keep replaced targets as NAME and SUFFIX instead (implies --backup)")
+  convert
+      ->add_option("--suffix", x.suffix,
+                   "Keep replaced targets as NAME and SUFFIX instead (implies --backup)")
       ->check(kNonEmptyFile);
   convert->add_flag("--power-off", o.power_off, "Power the computer off when done");
-  convert->add_option("--priority", o.position,
-                      "Records between two progress updates, 1 to 500 (default 250)")
+  convert
+      ->add_option("--priority", o.position,
+                   "Records between two progress updates, 1 to 500 (default 250)")
       ->check(CLI::Range(1, 500))
       ->default_val(250);
   convert->add_flag("--no-sync", no_sync,
@@ -278,17 +292,20 @@ int Main(int argc, char** argv) {
 
   CheckOptions check_options;
   CLI::App* check = app.add_subcommand(
-      "check", "Read and analyse a world save without writing anything, and list what to know "
-               "before converting it");
+      "check",
+      "Read and analyse a world save without writing anything, and list what to know "
+      "before converting it");
   check->footer(
       "Findings: left_loose (an item written loose although its CONT= names a holder, with the "
       "reason), duplicate_serial, self_container, no_end_marker, text_after_end, short_head, "
       "nul_byte; each with its line number and serial.\n"
       "Exit status: 0 when nothing was found, 5 when findings were listed, 1 when the save "
       "cannot be read, 2 on a usage error.");
-  check->add_option("SOURCE", check_options.source, "The world save to check (never written)")->required();
+  check->add_option("SOURCE", check_options.source, "The world save to check (never written)")
+      ->required();
   check->add_flag("--all", check_options.all, "List every finding, not the first 10 of each kind");
-  check->add_flag("--json", check_options.json, "Print the findings as JSON Lines, one object each");
+  check->add_flag("--json", check_options.json,
+                  "Print the findings as JSON Lines, one object each");
   check->add_flag("-q,--quiet", check_options.quiet, "Print no status texts");
 
   std::vector<std::string> help_topic;
@@ -300,12 +317,14 @@ int Main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() != 0) {
       const std::vector<std::string> args(argv + 1, argv + argc);
-      const std::string unknown = UnknownWordMessage(
-          args, {"convert", "check", "help"}, [&](const std::string& command) { return LongOptions(app, command); });
+      const std::string unknown =
+          UnknownWordMessage(args, {"convert", "check", "help"},
+                             [&](const std::string& command) { return LongOptions(app, command); });
       // A script that asked for JSON gets its failure as JSON too.
       const bool json = std::find(args.begin(), args.end(), "--json") != args.end();
       if (!unknown.empty()) {
-        std::fprintf(stderr, "orvantor: %s\nRun with --help for more information.\n", unknown.c_str());
+        std::fprintf(stderr, "orvantor: %s\nRun with --help for more information.\n",
+                     unknown.c_str());
         if (json) std::fputs(FailureJson("orvantor: " + unknown, kExitUsage).c_str(), stdout);
         return kExitUsage;
       }
@@ -326,7 +345,8 @@ int Main(int argc, char** argv) {
         return 0;
       }
     }
-    std::fprintf(stderr, "orvantor: no command %s (convert or check)\n", help_topic.front().c_str());
+    std::fprintf(stderr, "orvantor: no command %s (convert or check)\n",
+                 help_topic.front().c_str());
     return kExitUsage;
   }
   if (check->parsed()) return RunCheck(check_options);

@@ -15,7 +15,8 @@ std::size_t Distance(std::string_view a, std::string_view b) {
     for (std::size_t j = 1; j <= b.size(); ++j) {
       const std::size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
       d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
-      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
     }
   }
   return d[a.size()][b.size()];
@@ -33,7 +34,8 @@ std::string ClosestName(std::string_view word, const std::vector<std::string>& k
       best_distance = d;
     }
   }
-  const std::size_t letters = word.size() > 2 && word.substr(0, 2) == "--" ? word.size() - 2 : word.size();
+  const std::size_t letters =
+      word.size() > 2 && word.substr(0, 2) == "--" ? word.size() - 2 : word.size();
   const std::size_t allowed = letters <= 4 ? 1 : 2;
   if (!best.empty() && best_distance <= allowed) return best;
   // A word that begins exactly one name: cut short.
@@ -47,8 +49,9 @@ std::string ClosestName(std::string_view word, const std::vector<std::string>& k
   return only;
 }
 
-std::string UnknownWordMessage(const std::vector<std::string>& args, const std::vector<std::string>& commands,
-                               const std::function<std::vector<std::string>(const std::string&)>& options_of) {
+std::string UnknownWordMessage(
+    const std::vector<std::string>& args, const std::vector<std::string>& commands,
+    const std::function<std::vector<std::string>(const std::string&)>& options_of) {
   std::string command;
   std::vector<std::string> options = options_of("");
   for (const std::string& arg : args) {

@@ -20,8 +20,9 @@ std::string ClosestName(std::string_view word, const std::vector<std::string>& k
 // a long option of `options_of(command)` (names with their "--"): "unknown
 // option --world-fil; did you mean --world-file?" or "unknown command
 // conver; did you mean convert?". "" when every such word is known.
-std::string UnknownWordMessage(const std::vector<std::string>& args, const std::vector<std::string>& commands,
-                               const std::function<std::vector<std::string>(const std::string&)>& options_of);
+std::string UnknownWordMessage(
+    const std::vector<std::string>& args, const std::vector<std::string>& commands,
+    const std::function<std::vector<std::string>(const std::string&)>& options_of);
 
 }  // namespace orv::cli
 

@@ -18,7 +18,8 @@ std::string U(unsigned long long v) { return std::to_string(v); }
 std::string Action(const TargetFacts& t, const SummaryFacts& f) {
   if (f.dry_run) return t.existed ? "would be replaced" : "would be created";
   if (!t.existed) return "created";
-  if (!f.backup_suffix.empty()) return "replaced; the old one kept as " + platform::Quoted(t.path + f.backup_suffix);
+  if (!f.backup_suffix.empty())
+    return "replaced; the old one kept as " + platform::Quoted(t.path + f.backup_suffix);
   return "replaced";
 }
 
@@ -64,7 +65,8 @@ std::string SummaryText(const RunSummary& s, const SummaryFacts& f) {
          ", delete NPCs " + OnOff(f.delete_npcs) + ", delete respawn points " +
          OnOff(f.delete_respawn_points) + ", illegal items " + OnOff(f.illegal_items) + "\n";
   out += "in the source:\n";
-  out += "  characters: " + N(s.chars) + " (players " + N(s.players) + ", NPCs " + N(s.npcs) + ")\n";
+  out +=
+      "  characters: " + N(s.chars) + " (players " + N(s.players) + ", NPCs " + N(s.npcs) + ")\n";
   out += "  items: " + N(s.items) + " (held by a character or an item " + N(s.contained) +
          ", loose in the world " + N(s.unowned) + ")\n";
   out += "  items left loose because their container comes later in the file: " +
@@ -84,15 +86,17 @@ std::string SummaryText(const RunSummary& s, const SummaryFacts& f) {
          U(p.memory_objects_removed) + ")\n";
   out += "  illegal items removed: " + U(p.illegal_items_removed) + " (items destroyed inside " +
          U(p.illegal_contents_destroyed) + ")\n";
-  out += "character file: " + platform::Quoted(f.char_file.path) + " (" + Action(f.char_file, f) + "): " +
-         U(s.char_file_lines) + " lines, " + U(s.char_file_bytes) + " bytes\n";
-  out += "world file: " + platform::Quoted(f.world_file.path) + " (" + Action(f.world_file, f) + "): " +
-         U(s.world_file_lines) + " lines, " + U(s.world_file_bytes) + " bytes\n";
+  out += "character file: " + platform::Quoted(f.char_file.path) + " (" + Action(f.char_file, f) +
+         "): " + U(s.char_file_lines) + " lines, " + U(s.char_file_bytes) + " bytes\n";
+  out += "world file: " + platform::Quoted(f.world_file.path) + " (" + Action(f.world_file, f) +
+         "): " + U(s.world_file_lines) + " lines, " + U(s.world_file_bytes) + " bytes\n";
   if (f.report) {
-    out += "report: " + (f.report_file.path == "-" ? std::string("standard output")
-                                                    : platform::Quoted(f.report_file.path) + " (" +
-                                                          (f.report_file.existed ? "replaced" : "created") + ")") +
-           ": " + U(f.report_changes) + " changes\n";
+    out +=
+        "report: " +
+        (f.report_file.path == "-" ? std::string("standard output")
+                                   : platform::Quoted(f.report_file.path) + " (" +
+                                         (f.report_file.existed ? "replaced" : "created") + ")") +
+        ": " + U(f.report_changes) + " changes\n";
   }
   out += "finished: " + f.finished + " (" + seconds + " s)\n";
   return out;
@@ -114,7 +118,11 @@ std::string SummaryJson(const RunSummary& s, const SummaryFacts& f) {
       .Number("loose_not_found", f.loose_not_found)
       .Number("loose_self_container", f.loose_self_container)
       .Close();
-  JsonObject(source).Text("path", f.source).Raw("characters", characters).Raw("items", items).Close();
+  JsonObject(source)
+      .Text("path", f.source)
+      .Raw("characters", characters)
+      .Raw("items", items)
+      .Close();
   JsonObject(switches)
       .Bool("move_chars", f.move_chars)
       .Bool("shrink_pets", f.shrink_pets)
@@ -132,12 +140,14 @@ std::string SummaryJson(const RunSummary& s, const SummaryFacts& f) {
       .Number("illegal_items_removed", p.illegal_items_removed)
       .Number("illegal_contents_destroyed", p.illegal_contents_destroyed)
       .Close();
-  const auto target = [&](std::string& out, const TargetFacts& t, std::uint64_t lines, std::uint64_t bytes) {
+  const auto target = [&](std::string& out, const TargetFacts& t, std::uint64_t lines,
+                          std::uint64_t bytes) {
     JsonObject(out)
         .Text("path", t.path)
         .Text("action", f.dry_run ? "none" : (t.existed ? "replaced" : "created"))
         .Bool("existed", t.existed)
-        .Text("backup", !f.dry_run && t.existed && !f.backup_suffix.empty() ? t.path + f.backup_suffix : "")
+        .Text("backup",
+              !f.dry_run && t.existed && !f.backup_suffix.empty() ? t.path + f.backup_suffix : "")
         .Number("lines", lines)
         .Number("bytes", bytes)
         .Close();
@@ -151,7 +161,9 @@ std::string SummaryJson(const RunSummary& s, const SummaryFacts& f) {
   if (f.report) {
     JsonObject(report)
         .Text("path", f.report_file.path)
-        .Text("action", f.report_file.path == "-" ? "written" : (f.report_file.existed ? "replaced" : "created"))
+        .Text("action", f.report_file.path == "-"
+                            ? "written"
+                            : (f.report_file.existed ? "replaced" : "created"))
         .Number("changes", f.report_changes)
         .Close();
     o.Raw("report", report);

@@ -76,8 +76,8 @@ class WarmItemChunks {
   WarmItemChunks& operator=(const WarmItemChunks&) = delete;
 
   void Start() {
-    const std::size_t wanted = RecordArena<TWorldItem>::ChunksFor(static_cast<std::size_t>(
-        std::min<std::uint64_t>(w_.SourceLines.ItemHeadCount(), kNone)));
+    const std::size_t wanted = RecordArena<TWorldItem>::ChunksFor(
+        static_cast<std::size_t>(std::min<std::uint64_t>(w_.SourceLines.ItemHeadCount(), kNone)));
     const std::size_t held = w_.Items.ChunkCount();
     if (wanted <= held) return;
     try {

@@ -36,7 +36,8 @@ std::string_view LooseReasonName(LooseReason r) {
   return "?";
 }
 
-void ChangeReport::NoteDestroyed(const World& w, RecordId list, RecordId holder, bool holder_is_char) {
+void ChangeReport::NoteDestroyed(const World& w, RecordId list, RecordId holder,
+                                 bool holder_is_char) {
   // Down to the first item without contents, note it, then on to its next
   // sibling; a list done, its holder follows. `path_` holds the items whose
   // contents are being walked.
@@ -52,7 +53,8 @@ void ChangeReport::NoteDestroyed(const World& w, RecordId list, RecordId holder,
   }
 }
 
-void ChangeReport::ReorderBlocks(const std::vector<std::size_t>& starts, const std::vector<std::size_t>& order) {
+void ChangeReport::ReorderBlocks(const std::vector<std::size_t>& starts,
+                                 const std::vector<std::size_t>& order) {
   if (starts.empty()) return;
   std::vector<ChangeEntry> reordered;
   reordered.reserve(entries_.size() - starts.front());
@@ -61,7 +63,8 @@ void ChangeReport::ReorderBlocks(const std::vector<std::size_t>& starts, const s
     reordered.insert(reordered.end(), entries_.begin() + static_cast<std::ptrdiff_t>(starts[k]),
                      entries_.begin() + static_cast<std::ptrdiff_t>(end));
   }
-  std::copy(reordered.begin(), reordered.end(), entries_.begin() + static_cast<std::ptrdiff_t>(starts.front()));
+  std::copy(reordered.begin(), reordered.end(),
+            entries_.begin() + static_cast<std::ptrdiff_t>(starts.front()));
 }
 
 void ChangeReport::Clear() {
@@ -90,17 +93,16 @@ Origin ItemOrigin(const World& w, RecordId id) {
   // The analysis made the first ItemCount items; a pass made the rest, and
   // their Lines number their lines in OwnedLines, released or not.
   if (id >= w.ItemCount) return CharOrigin(w, w.OwnedFrom[static_cast<std::size_t>(item.Lines)]);
-  return {item.Serial.view(), SectionOffset(item), w.SectionLines.noted ? w.SectionLines.items[id] : 0};
+  return {item.Serial.view(), SectionOffset(item),
+          w.SectionLines.noted ? w.SectionLines.items[id] : 0};
 }
 
 Origin OriginOf(const World& w, const ChangeEntry& e) {
   switch (e.change) {
     case Change::kCharMoved:
     case Change::kPetShrunk:
-    case Change::kNpcDeleted:
-      return CharOrigin(w, e.subject);
-    default:
-      return ItemOrigin(w, e.subject);
+    case Change::kNpcDeleted: return CharOrigin(w, e.subject);
+    default: return ItemOrigin(w, e.subject);
   }
 }
 
@@ -117,7 +119,6 @@ std::string OldPosition(const World& w, const TWorldChar& c) {
   return from;
 }
 
-
 void AppendEntry(const World& w, const ChangeEntry& e, const Origin& origin, std::uint64_t line,
                  std::string& out) {
   JsonObject o(out);
@@ -125,7 +126,8 @@ void AppendEntry(const World& w, const ChangeEntry& e, const Origin& origin, std
   switch (e.change) {
     case Change::kLeftLoose: {
       const LooseItem& loose = w.Notes.loose_items[e.other];
-      o.Text("container", ContainerOf(w, w.Items[loose.id]).view()).Text("reason", LooseReasonName(loose.reason));
+      o.Text("container", ContainerOf(w, w.Items[loose.id]).view())
+          .Text("reason", LooseReasonName(loose.reason));
       break;
     }
     case Change::kCharMoved: {
@@ -134,19 +136,15 @@ void AppendEntry(const World& w, const ChangeEntry& e, const Origin& origin, std
       break;
     }
     case Change::kPetShrunk:
-      o.Text("owner", w.Chars[e.owner].Serial.view()).Text("container", w.Items[e.other].Serial.view());
+      o.Text("owner", w.Chars[e.owner].Serial.view())
+          .Text("container", w.Items[e.other].Serial.view());
       break;
-    case Change::kNpcDeleted:
-      break;
+    case Change::kNpcDeleted: break;
     case Change::kItemDestroyed:
       o.Text("by", e.by_char ? CharOrigin(w, e.other).serial : ItemOrigin(w, e.other).serial);
       break;
-    case Change::kRespawnPointDeleted:
-      o.Text("type", TypeOf(w, w.Items[e.subject]));
-      break;
-    case Change::kMemoryObjectDeleted:
-      o.Text("link", LinkOf(w, w.Items[e.subject]).view());
-      break;
+    case Change::kRespawnPointDeleted: o.Text("type", TypeOf(w, w.Items[e.subject])); break;
+    case Change::kMemoryObjectDeleted: o.Text("link", LinkOf(w, w.Items[e.subject]).view()); break;
     case Change::kIllegalItemDeleted: {
       // The list entry that matched: the id without its "]".
       std::string_view id = BaseIdOf(w, w.Items[e.subject]);
@@ -181,7 +179,8 @@ void PrefetchOrigin(const World& w, const ChangeEntry& e) {
 // found in one sweep over the source in offset order.
 std::vector<std::uint64_t> SweptLines(const World& w, const std::vector<ChangeEntry>& entries) {
   std::vector<std::pair<std::uint64_t, std::size_t>> by_offset(entries.size());
-  for (std::size_t k = 0; k < entries.size(); ++k) by_offset[k] = {OriginOf(w, entries[k]).offset, k};
+  for (std::size_t k = 0; k < entries.size(); ++k)
+    by_offset[k] = {OriginOf(w, entries[k]).offset, k};
   std::sort(by_offset.begin(), by_offset.end());
   std::vector<std::uint64_t> offsets(by_offset.size());
   for (std::size_t k = 0; k < by_offset.size(); ++k) offsets[k] = by_offset[k].first;

@@ -44,7 +44,7 @@ std::string_view LooseReasonName(LooseReason r);
 // source.
 struct ChangeEntry {
   Change change = Change::kLeftLoose;
-  bool by_char = false;     // item_destroyed: `other` is a character, not an item
+  bool by_char = false;      // item_destroyed: `other` is a character, not an item
   RecordId subject = kNone;  // the character (char_moved, pet_shrunk, npc_deleted) or the item
   // left_loose: the index in World::Notes.loose_items; pet_shrunk: the
   // container the pet went into; item_destroyed: the removed holder.
@@ -58,7 +58,9 @@ class ChangeReport {
     entries_.push_back(entry);
     ++counts_[static_cast<std::size_t>(entry.change)];
   }
-  void Note(Change change, RecordId subject) { Note(ChangeEntry{change, false, subject, kNone, kNone}); }
+  void Note(Change change, RecordId subject) {
+    Note(ChangeEntry{change, false, subject, kNone, kNone});
+  }
 
   // Notes every item of `list`, at every depth, as destroyed by `holder`
   // (a character when `holder_is_char`), in the order in which ReleaseItems

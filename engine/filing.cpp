@@ -29,9 +29,12 @@ void PrepareFiling(World& w) {
 }
 
 Filer::Filer(World& w, RunHost& host, const SectionReader& reader)
-    : w_(w), host_(host), reader_(reader),
+    : w_(w),
+      host_(host),
+      reader_(reader),
       lines_per_percent_(w.SourceLines.LineCount() / 100),
-      note_lines_((w.Report != nullptr || w.SectionLines.wanted) && w.SourceLines.LineCount() <= 0xffffffffu) {
+      note_lines_((w.Report != nullptr || w.SectionLines.wanted) &&
+                  w.SourceLines.LineCount() <= 0xffffffffu) {
   w_.SectionLines.noted = note_lines_;
   if (note_lines_) {
     w_.SectionLines.items.reserve(static_cast<std::size_t>(
@@ -50,16 +53,10 @@ bool Filer::FileTurns(const Turn* first, const Turn* last) {
       case Turn::Kind::kEndMarker:
         if constexpr (kNoteLines) w_.SectionLines.end_marker = next_line_ + 1;
         return false;
-      case Turn::Kind::kFailed:
-        std::rethrow_exception(reader_.Failure());
-      case Turn::Kind::kChar:
-        FileChar(*t);
-        break;
-      case Turn::Kind::kItem:
-        FileItem(*t);
-        break;
-      default:
-        break;
+      case Turn::Kind::kFailed: std::rethrow_exception(reader_.Failure());
+      case Turn::Kind::kChar: FileChar(*t); break;
+      case Turn::Kind::kItem: FileItem(*t); break;
+      default: break;
     }
     if constexpr (kNoteLines) NoteHeadLine(*t);
     if (lines_per_percent_ != 0) host_.SetProgress(static_cast<int>(t->index / lines_per_percent_));
@@ -109,7 +106,8 @@ void Filer::FileChar(const Turn& t) {
   w_.LastChar = t.id;
   ++w_.CharCount;
   if (!c.IsNpc) ++w_.PlayerCount;
-  if (!w_.CharTree.Insert(c.Serial.view(), t.serial_hash, t.id)) w_.Notes.duplicate_chars.push_back(t.id);
+  if (!w_.CharTree.Insert(c.Serial.view(), t.serial_hash, t.id))
+    w_.Notes.duplicate_chars.push_back(t.id);
 }
 
 void Filer::FileItem(const Turn& t) {
@@ -118,7 +116,8 @@ void Filer::FileItem(const Turn& t) {
   w_.UnownedItems = t.id;
   ++w_.ItemCount;
   w_.LastContainer = t.container;
-  if (!w_.ItemTree.Insert(item.Serial.view(), t.serial_hash, t.id)) w_.Notes.duplicate_items.push_back(t.id);
+  if (!w_.ItemTree.Insert(item.Serial.view(), t.serial_hash, t.id))
+    w_.Notes.duplicate_items.push_back(t.id);
   if (AttachToContainer(w_, t.container_hash)) {
     ++w_.ContainedCount;
   } else if (!t.container.empty()) {

@@ -26,10 +26,21 @@ enum class Switch {
 
 // The controls that a run locks and unlocks.
 enum class Control {
-  BitBtn1, BitBtn2, BitBtn3, BitBtn4, BitBtn5,
-  CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5,
-  Button1, Button2, Button3,
-  Memo4, Memo5,
+  BitBtn1,
+  BitBtn2,
+  BitBtn3,
+  BitBtn4,
+  BitBtn5,
+  CheckBox1,
+  CheckBox2,
+  CheckBox3,
+  CheckBox4,
+  CheckBox5,
+  Button1,
+  Button2,
+  Button3,
+  Memo4,
+  Memo5,
 };
 
 const char* ControlName(Control c);

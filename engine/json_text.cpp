@@ -14,13 +14,13 @@ std::size_t Utf8SequenceLength(std::string_view s) {
   if (c >= 0xc2 && c <= 0xdf) return continuation(1) ? 2 : 0;
   if (c >= 0xe0 && c <= 0xef) {
     if (!continuation(1) || !continuation(2)) return 0;
-    if (c == 0xe0 && byte(1) < 0xa0) return 0;  // overlong
+    if (c == 0xe0 && byte(1) < 0xa0) return 0;   // overlong
     if (c == 0xed && byte(1) >= 0xa0) return 0;  // a surrogate
     return 3;
   }
   if (c >= 0xf0 && c <= 0xf4) {
     if (!continuation(1) || !continuation(2) || !continuation(3)) return 0;
-    if (c == 0xf0 && byte(1) < 0x90) return 0;  // overlong
+    if (c == 0xf0 && byte(1) < 0x90) return 0;   // overlong
     if (c == 0xf4 && byte(1) >= 0x90) return 0;  // beyond U+10FFFF
     return 4;
   }

@@ -61,15 +61,15 @@ void ForEachSectionPiece(std::string_view bytes, std::uint64_t offset, bool char
   };
   WalkSection(
       c, [&](const SectionLine& head) { keep(head, NormaliseHead(head.stripped)); },
-      [&](const SectionLine& body) { keep(body, EditBodyLine(body.stripped, char_section, flags_edit)); },
+      [&](const SectionLine& body) {
+        keep(body, EditBodyLine(body.stripped, char_section, flags_edit));
+      },
       [&](const SectionLine&) { flush(); });
   flush();
 }
 
 // A position line: a kept line whose first two characters are "P=".
-inline bool IsPositionLine(const KeptLine& l) {
-  return !l.zero && StartsWith(l.head, "P=");
-}
+inline bool IsPositionLine(const KeptLine& l) { return !l.zero && StartsWith(l.head, "P="); }
 
 template <class Fn>
 void ForEachKeptLine(const World& w, const TWorldItem& item, Fn&& fn) {
@@ -78,11 +78,11 @@ void ForEachKeptLine(const World& w, const TWorldItem& item, Fn&& fn) {
       ForEachSectionLine(w.SourceLines.Bytes(), SectionOffset(item), false, false, fn);
       break;
     case LinesState::kOwned:
-      for (const auto& line : w.OwnedLines[static_cast<std::size_t>(item.Lines)]) fn(Unedited(line));
+      for (const auto& line : w.OwnedLines[static_cast<std::size_t>(item.Lines)])
+        fn(Unedited(line));
       break;
     case LinesState::kCleared:
-    case LinesState::kReleased:
-      break;
+    case LinesState::kReleased: break;
   }
 }
 
@@ -109,8 +109,7 @@ void ForEachKeptLine(const World& w, const TWorldChar& ch, Fn&& fn) {
       for (const auto& line : w.OwnedLines[static_cast<std::size_t>(ch.Lines)]) fn(Unedited(line));
       break;
     case LinesState::kCleared:
-    case LinesState::kReleased:
-      break;
+    case LinesState::kReleased: break;
   }
 }
 
@@ -152,8 +151,9 @@ inline void AppendKeptLines(const World& w, const TWorldItem& item, LineSink& ou
       out.AppendLines(section.substr(at), v.lines);
     }
   } else if (item.State == LinesState::kSource) {
-    ForEachSectionPiece(w.SourceLines.Bytes(), SectionOffset(item), false, false, line,
-                        [&out](std::string_view lines, std::uint64_t n) { out.AppendLines(lines, n); });
+    ForEachSectionPiece(
+        w.SourceLines.Bytes(), SectionOffset(item), false, false, line,
+        [&out](std::string_view lines, std::uint64_t n) { out.AppendLines(lines, n); });
   } else {
     ForEachKeptLine(w, item, line);
   }
@@ -162,8 +162,9 @@ inline void AppendKeptLines(const World& w, const TWorldItem& item, LineSink& ou
 inline void AppendKeptLines(const World& w, const TWorldChar& ch, LineSink& out) {
   const auto line = [&out](const KeptLine& l) { out.Append(l); };
   if (ch.State == LinesState::kSource && !ch.Moved) {
-    ForEachSectionPiece(w.SourceLines.Bytes(), ch.Lines, true, w.FlagsEdit, line,
-                        [&out](std::string_view lines, std::uint64_t n) { out.AppendLines(lines, n); });
+    ForEachSectionPiece(
+        w.SourceLines.Bytes(), ch.Lines, true, w.FlagsEdit, line,
+        [&out](std::string_view lines, std::uint64_t n) { out.AppendLines(lines, n); });
   } else {
     ForEachKeptLine(w, ch, line);
   }

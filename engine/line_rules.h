@@ -11,8 +11,7 @@
 namespace orv {
 
 inline bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         text.compare(0, prefix.size(), prefix) == 0;
+  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
 
 // The stripped line: the line without its leading characters of code 0 to 32.
@@ -25,23 +24,16 @@ inline std::string_view StripLeading(std::string_view line) {
 
 // The value cut: characters `from` to min(L, from + most - 1) of `line`,
 // positions counted from 1; empty when the line is shorter than `from`.
-inline std::string_view ValueCut(std::string_view line, std::size_t from,
-                                 std::size_t most) {
+inline std::string_view ValueCut(std::string_view line, std::size_t from, std::size_t most) {
   if (from == 0 || line.size() < from) return {};
   return line.substr(from - 1, most);
 }
 
 // Classification of a stripped line.
 inline bool IsEndMarker(std::string_view s) { return s == "[EOF]"; }
-inline bool IsSectionStart(std::string_view s) {
-  return !s.empty() && s[0] == '[';
-}
-inline bool IsCharHead(std::string_view s) {
-  return StartsWith(s, "[WORLDCHAR");
-}
-inline bool IsItemHead(std::string_view s) {
-  return StartsWith(s, "[WORLDITEM");
-}
+inline bool IsSectionStart(std::string_view s) { return !s.empty() && s[0] == '['; }
+inline bool IsCharHead(std::string_view s) { return StartsWith(s, "[WORLDCHAR"); }
+inline bool IsItemHead(std::string_view s) { return StartsWith(s, "[WORLDITEM"); }
 inline bool IsComment(std::string_view s) { return StartsWith(s, "//"); }
 
 // A kept line as it is written: `head`, then a "0" when `zero` is set, then
@@ -62,8 +54,7 @@ inline KeptLine Unedited(std::string_view line) { return {line, false, {}}; }
 // position 12 unless the character there already is "0". A head too short
 // to have a position 12 (such as "[WORLDCHAR]") is kept as it is.
 inline KeptLine NormaliseHead(std::string_view head) {
-  if (head.size() >= 12 && head[11] != '0')
-    return {head.substr(0, 11), true, head.substr(11)};
+  if (head.size() >= 12 && head[11] != '0') return {head.substr(0, 11), true, head.substr(11)};
   return Unedited(head);
 }
 
@@ -76,12 +67,11 @@ std::string_view BaseIdOf(const KeptLine& normalised_head, char (&scratch)[10]);
 // position 7 unless one is there; in character sections, when NPCs are
 // deleted in this run, a "FLAGS=" line whose position 8 is "8" gets a "0"
 // there instead. Lines too short for the tested position stay unchanged.
-inline KeptLine EditBodyLine(std::string_view s, bool char_section,
-                             bool flags_edit) {
+inline KeptLine EditBodyLine(std::string_view s, bool char_section, bool flags_edit) {
   if (s.size() >= 7 && s[0] == 'C' && StartsWith(s, "COLOR=") && s[6] != '0')
     return {s.substr(0, 6), true, s.substr(6)};
-  if (char_section && flags_edit && s.size() >= 8 && s[0] == 'F' &&
-      s[7] == '8' && StartsWith(s, "FLAGS="))
+  if (char_section && flags_edit && s.size() >= 8 && s[0] == 'F' && s[7] == '8' &&
+      StartsWith(s, "FLAGS="))
     return {s.substr(0, 7), true, s.substr(8)};
   return Unedited(s);
 }

@@ -56,8 +56,8 @@ const std::string& MemoryLineSink::Bytes() {
 struct FileLineSink::Writer {
   explicit Writer(platform::AtomicFileWriter& file) : file(file) {
     if (!thread.Start([this] { Loop(); })) {
-      throw IoError("cannot start a worker thread to write " + platform::Quoted(file.Target()) + ": " +
-                    thread.StartError().message());
+      throw IoError("cannot start a worker thread to write " + platform::Quoted(file.Target()) +
+                    ": " + thread.StartError().message());
     }
   }
 

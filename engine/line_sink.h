@@ -117,7 +117,8 @@ class FileLineSink final : public LineSink {
 
  protected:
   void Drain(const char* data, std::size_t size) override;
-  void DrainBuffer(std::unique_ptr<char[]>& buffer, std::size_t size, std::size_t capacity) override;
+  void DrainBuffer(std::unique_ptr<char[]>& buffer, std::size_t size,
+                   std::size_t capacity) override;
 
  private:
   struct Writer;

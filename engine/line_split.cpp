@@ -54,10 +54,12 @@ __attribute__((target("avx2,popcnt"))) Counts CountSeparatorsAvx2(const char* p,
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
     const __m256i lfs = _mm256_cmpeq_epi8(v, lf);
-    const __m256i lone_crs = _mm256_andnot_si256(_mm256_cmpeq_epi8(w, lf), _mm256_cmpeq_epi8(v, cr));
-    counts.separators += static_cast<unsigned>(
-        __builtin_popcount(static_cast<unsigned>(_mm256_movemask_epi8(_mm256_or_si256(lfs, lone_crs)))));
-    unsigned starts = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(lfs, _mm256_cmpeq_epi8(w, bracket))));
+    const __m256i lone_crs =
+        _mm256_andnot_si256(_mm256_cmpeq_epi8(w, lf), _mm256_cmpeq_epi8(v, cr));
+    counts.separators += static_cast<unsigned>(__builtin_popcount(
+        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_or_si256(lfs, lone_crs)))));
+    unsigned starts = static_cast<unsigned>(
+        _mm256_movemask_epi8(_mm256_and_si256(lfs, _mm256_cmpeq_epi8(w, bracket))));
     while (starts != 0) {
       counts.item_heads += ItemHeadAt(p + 1 + __builtin_ctz(starts), buffer_end);
       starts &= starts - 1;
@@ -148,7 +150,8 @@ std::vector<NulByte> SweepForNuls(const char* begin, const char* end, const char
     // A CR right before the NUL ended a line of its own.
     separators += CountSeparators(p, nul, buffer_end).separators;
     const std::uint64_t line = separators + 1;
-    if (nuls.empty() || nuls.back().line != line) nuls.push_back({static_cast<std::uint64_t>(nul - begin), line});
+    if (nuls.empty() || nuls.back().line != line)
+      nuls.push_back({static_cast<std::uint64_t>(nul - begin), line});
     p = nul + 1;
   }
   return nuls;
@@ -189,7 +192,8 @@ std::vector<NulByte> FindNulBytes(std::string_view bytes) {
   return first;
 }
 
-std::vector<std::uint64_t> LineNumbersAt(std::string_view bytes, const std::vector<std::uint64_t>& offsets) {
+std::vector<std::uint64_t> LineNumbersAt(std::string_view bytes,
+                                         const std::vector<std::uint64_t>& offsets) {
   std::vector<std::uint64_t> numbers(offsets.size());
   const char* begin = bytes.data();
   const char* end = begin + bytes.size();

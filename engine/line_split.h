@@ -52,7 +52,8 @@ LineCounts CountLinesAndItemHeadsOnThisThread(std::string_view bytes);
 // The 1-based number of the line that holds the byte at each of the
 // `offsets` (ascending; each a byte that is not a line feed, or the end of
 // `bytes`), found in one sweep.
-std::vector<std::uint64_t> LineNumbersAt(std::string_view bytes, const std::vector<std::uint64_t>& offsets);
+std::vector<std::uint64_t> LineNumbersAt(std::string_view bytes,
+                                         const std::vector<std::uint64_t>& offsets);
 
 // Where NUL bytes are: for each line that holds one, the offset of its
 // first NUL and the line's 1-based number, in one sweep (on two threads
@@ -82,9 +83,7 @@ class LineCursor {
   // Whether the cursor stands on a line.
   bool HasLine() const { return pos_ < end_; }
   // The current line, without its separator.
-  std::string_view Line() const {
-    return {pos_, static_cast<std::size_t>(line_end_ - pos_)};
-  }
+  std::string_view Line() const { return {pos_, static_cast<std::size_t>(line_end_ - pos_)}; }
   // Byte offset of the current line's start (the end of the buffer when past
   // the last line).
   std::size_t Offset() const { return static_cast<std::size_t>(pos_ - begin_); }

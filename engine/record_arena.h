@@ -75,7 +75,9 @@ class RecordArena {
   std::size_t ChunkCount() const { return chunk_count_.load(std::memory_order_relaxed); }
 
   // The number of chunks `records` records fill.
-  static std::size_t ChunksFor(std::size_t records) { return (records + kChunkSize - 1) / kChunkSize; }
+  static std::size_t ChunksFor(std::size_t records) {
+    return (records + kChunkSize - 1) / kChunkSize;
+  }
 
   T& operator[](RecordId id) { return chunks_[id / kChunkSize][id % kChunkSize]; }
   const T& operator[](RecordId id) const { return chunks_[id / kChunkSize][id % kChunkSize]; }
@@ -97,9 +99,7 @@ class RecordArena {
  private:
   static constexpr std::size_t kMaxChunks = (std::size_t{kNone} + kChunkSize - 1) / kChunkSize;
 
-  static T* Allocate() {
-    return static_cast<T*>(platform::AllocateBulk(kChunkBytes));
-  }
+  static T* Allocate() { return static_cast<T*>(platform::AllocateBulk(kChunkBytes)); }
 
   std::vector<T*> chunks_;
   std::atomic<WarmBlocks*> warm_{nullptr};

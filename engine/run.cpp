@@ -115,8 +115,7 @@ std::vector<std::unique_ptr<platform::FolderLock>> LockFolders(RunHost& host,
         throw IoError("another conversion is writing into the folder " + platform::Quoted(folder) +
                       "; try again once it has ended");
       }
-      host.SetStatus("waiting for another conversion into " + platform::Quoted(folder) +
-                     " to end");
+      host.SetStatus("waiting for another conversion into " + platform::Quoted(folder) + " to end");
       lock->Lock();
     }
     const std::vector<std::string> removed = platform::RemoveStaleTemporaryFiles(folder);
@@ -169,7 +168,8 @@ RunSummary CountWithoutWriting(World& w, RunHost& host, const RunOptions& option
 
 // The files written and committed together, the old targets kept as
 // backups when asked.
-RunSummary ConvertAndCommit(World& w, RunHost& host, const RunOptions& options, std::string& after_save) {
+RunSummary ConvertAndCommit(World& w, RunHost& host, const RunOptions& options,
+                            std::string& after_save) {
   const std::string source = host.SourceFileName();
   const auto locks = LockFolders(host, options);
   host.SetStatus("loading file into memory (this may take some minutes)");
@@ -216,8 +216,8 @@ RunSummary Convert(World& w, RunHost& host, const RunOptions& options, std::stri
 // touched again.
 class WorldFileMaker {
  public:
-  WorldFileMaker(const World& w, LineSink& out, const std::string& caption,
-                 bool unowned_heading, bool own_thread)
+  WorldFileMaker(const World& w, LineSink& out, const std::string& caption, bool unowned_heading,
+                 bool own_thread)
       : w_(w), out_(out), caption_(caption), unowned_heading_(unowned_heading) {
     // Without a thread, Finish makes the file instead.
     if (own_thread) {

@@ -12,7 +12,8 @@ namespace orv {
 
 // The message of a source that vanished after it was chosen.
 inline constexpr const char* kMissingSourceMessage =
-    "Error: can't find Source Worldfile\n maybe you moved, renamed or deleted it after selecting it?";
+    "Error: can't find Source Worldfile\n maybe you moved, renamed or deleted it after selecting "
+    "it?";
 
 struct RunSummary {
   std::int64_t chars = 0, players = 0, npcs = 0;

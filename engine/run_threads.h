@@ -24,12 +24,9 @@ enum class RunThreads {
 // Whether a run on the source loaded into `w` takes a second thread.
 inline bool UseSecondThread(const World& w, RunThreads threads) {
   switch (threads) {
-    case RunThreads::kOne:
-      return false;
-    case RunThreads::kTwo:
-      return true;
-    case RunThreads::kAuto:
-      break;
+    case RunThreads::kOne: return false;
+    case RunThreads::kTwo: return true;
+    case RunThreads::kAuto: break;
   }
   // Below a few megabytes a second thread costs more than it saves.
   constexpr std::size_t kTwoThreadsFrom = std::size_t{4} << 20;

@@ -39,7 +39,8 @@ void LooseAndSelfContained(const World& w, std::vector<Finding>& out) {
   for (const LooseItem& loose : w.Notes.loose_items) {
     const TWorldItem& item = w.Items[loose.id];
     Finding f = About("left_loose", item.Serial.view(), ItemPlace(w, loose.id));
-    f.fields = {{"container", ContainerOf(w, item).str()}, {"reason", std::string(LooseReasonName(loose.reason))}};
+    f.fields = {{"container", ContainerOf(w, item).str()},
+                {"reason", std::string(LooseReasonName(loose.reason))}};
     out.push_back(f);
     if (loose.reason == LooseReason::kSelfContainer) {
       out.push_back(About("self_container", item.Serial.view(), ItemPlace(w, loose.id)));
@@ -62,8 +63,9 @@ struct Duplicate {
 };
 
 template <class Record>
-void Duplicates(const World& w, const std::vector<RecordId>& ids, const RecordArena<Record>& records,
-                const Tree<Record>& index, std::string_view kind, Place (*place_of)(const World&, RecordId),
+void Duplicates(const World& w, const std::vector<RecordId>& ids,
+                const RecordArena<Record>& records, const Tree<Record>& index,
+                std::string_view kind, Place (*place_of)(const World&, RecordId),
                 std::vector<Finding>& out, std::vector<Duplicate>& duplicates) {
   for (const RecordId id : ids) {
     const Record& r = records[id];
@@ -118,7 +120,8 @@ void TextAfterEnd(const World& w, std::vector<Finding>& out) {
   for (c.Advance(); c.HasLine(); c.Advance()) {
     ++after;
     if (StripLeading(c.Line()).empty()) continue;
-    if (lines++ == 0) first = {c.Offset(), w.SectionLines.end_marker != 0 ? w.SectionLines.end_marker + after : 0};
+    if (lines++ == 0)
+      first = {c.Offset(), w.SectionLines.end_marker != 0 ? w.SectionLines.end_marker + after : 0};
   }
   if (lines == 0) return;
   Finding f = About("text_after_end", "", first);
@@ -127,12 +130,14 @@ void TextAfterEnd(const World& w, std::vector<Finding>& out) {
 }
 
 void NulBytes(const World& w, std::vector<Finding>& out) {
-  for (const NulByte& nul : FindNulBytes(w.SourceLines.Bytes())) out.push_back(About("nul_byte", "", {nul.offset, nul.line}));
+  for (const NulByte& nul : FindNulBytes(w.SourceLines.Bytes()))
+    out.push_back(About("nul_byte", "", {nul.offset, nul.line}));
 }
 
 // The lines the analysis did not note (a save of 2^32 lines or more, or a
 // world analysed without asking), found in one sweep in offset order.
-void SweepMissingLines(const World& w, std::vector<Finding>& out, std::vector<Duplicate>& duplicates) {
+void SweepMissingLines(const World& w, std::vector<Finding>& out,
+                       std::vector<Duplicate>& duplicates) {
   std::vector<std::pair<std::uint64_t, std::uint64_t*>> missing;
   for (Finding& f : out) {
     if (f.line == 0) missing.push_back({f.offset, &f.line});
@@ -155,7 +160,8 @@ std::vector<Finding> CheckAnalysedWorld(World& w) {
   std::vector<Finding> out;
   std::vector<Duplicate> duplicates;
   LooseAndSelfContained(w, out);
-  Duplicates(w, w.Notes.duplicate_chars, w.Chars, w.CharTree, "character", CharPlace, out, duplicates);
+  Duplicates(w, w.Notes.duplicate_chars, w.Chars, w.CharTree, "character", CharPlace, out,
+             duplicates);
   Duplicates(w, w.Notes.duplicate_items, w.Items, w.ItemTree, "item", ItemPlace, out, duplicates);
   ShortHeads(w, out);
   MissingEndMarker(w, out);
@@ -165,7 +171,8 @@ std::vector<Finding> CheckAnalysedWorld(World& w) {
   for (const Duplicate& d : duplicates) {
     out[d.finding].fields.push_back({"first_line", std::to_string(d.first.line), true});
   }
-  std::stable_sort(out.begin(), out.end(), [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
+  std::stable_sort(out.begin(), out.end(),
+                   [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
   return out;
 }
 

@@ -27,15 +27,15 @@ struct FindingField {
 struct Finding {
   std::string_view kind;
   std::string serial;
-  std::uint64_t line = 0;    // 1-based
-  std::uint64_t offset = 0;  // byte offset of the line (or of the byte) found
+  std::uint64_t line = 0;            // 1-based
+  std::uint64_t offset = 0;          // byte offset of the line (or of the byte) found
   std::vector<FindingField> fields;  // the kind's own, in order
 };
 
 // The kinds in the order they are listed.
 inline constexpr std::string_view kFindingKinds[] = {
-    "left_loose",  "duplicate_serial", "self_container", "no_end_marker",
-    "text_after_end", "short_head",     "nul_byte",
+    "left_loose",     "duplicate_serial", "self_container", "no_end_marker",
+    "text_after_end", "short_head",       "nul_byte",
 };
 
 // Collects the findings of a world just analysed (World::Notes and the

@@ -21,10 +21,12 @@ class SectionReader::KindMemo {
                   base_id.size() | type.size() << 8};
     const std::size_t slot = static_cast<std::size_t>(
         ((key.id.a * 0x9e3779b97f4a7c15ull) ^ (key.id.b * 0xc2b2ae3d27d4eb4full) ^
-         (key.type.a * 0x165667b19e3779f9ull) ^ (key.type.b + key.sizes)) >> 56);
+         (key.type.a * 0x165667b19e3779f9ull) ^ (key.type.b + key.sizes)) >>
+        56);
     Entry& e = entries_[slot];
     if (e.filled && e.key == key) return e.kind;
-    const ItemKinds::Ref kind = w.ItemKindPool.Intern(w.ItemTexts.Intern(base_id), w.ItemTexts.Intern(type));
+    const ItemKinds::Ref kind =
+        w.ItemKindPool.Intern(w.ItemTexts.Intern(base_id), w.ItemTexts.Intern(type));
     e = Entry{key, kind, true};
     return kind;
   }
@@ -114,8 +116,7 @@ void SectionReader::ReadCharSection(Turn& turn) {
             // No edit touches a "P=" line, so the kept line begins so too.
             if (s[1] == '=') c.HasPositionLine = true;
             break;
-          default:
-            break;
+          default: break;
         }
       },
       [](const SectionLine&) {});
@@ -168,13 +169,13 @@ void SectionReader::ReadItemSection(Turn& turn) {
           case 'C':
             if (StartsWith(s, "CONT=")) container = ValueCut(s, 6, 10);
             break;
-          default:
-            break;
+          default: break;
         }
       },
       [&](const SectionLine&) { verbatim = false; });
   if (verbatim && color_zeros <= 1) {
-    MarkVerbatim(item, cursor.Offset() - cursor_.lines.Offset(), lines, color_zeros == 1, head_zero);
+    MarkVerbatim(item, cursor.Offset() - cursor_.lines.Offset(), lines, color_zeros == 1,
+                 head_zero);
   }
   cursor_ = SourceCursor{cursor, cursor_.index + lines};
   item.Kind = kinds_->Kind(w_, base_id, type);

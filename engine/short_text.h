@@ -40,7 +40,8 @@ inline ShortTextWords WordsOfShortText(std::string_view text) {
   if (n >= 4) return {LoadHalfWord(p), LoadHalfWord(p + n - 4)};
   if (n > 0) {
     return {static_cast<unsigned char>(p[0]),
-            std::uint64_t{static_cast<unsigned char>(p[n / 2])} << 8 | static_cast<unsigned char>(p[n - 1])};
+            std::uint64_t{static_cast<unsigned char>(p[n / 2])} << 8 |
+                static_cast<unsigned char>(p[n - 1])};
   }
   return {};
 }

@@ -37,7 +37,8 @@ TextPool::Ref TextPool::Find(std::string_view text) const {
 void TextPool::Grow() {
   std::vector<Ref> bigger(slots_.size() * 2, 0);
   slots_.swap(bigger);
-  for (Ref ref = 1; ref < texts_.size(); ++ref) slots_[Probe(texts_[ref], HashSerial(texts_[ref]))] = ref + 1;
+  for (Ref ref = 1; ref < texts_.size(); ++ref)
+    slots_[Probe(texts_[ref], HashSerial(texts_[ref]))] = ref + 1;
 }
 
 namespace {

@@ -27,7 +27,8 @@ inline std::uint64_t HashSerial(std::string_view key) {
     words = WordsOfShortText(key);
   } else {
     const char* p = key.data();
-    for (std::size_t i = 0; i + 16 < n; i += 8) words.a = (words.a ^ LoadWord(p + i)) * 0x9e3779b97f4a7c15ull;
+    for (std::size_t i = 0; i + 16 < n; i += 8)
+      words.a = (words.a ^ LoadWord(p + i)) * 0x9e3779b97f4a7c15ull;
     words.a ^= LoadWord(p + n - 16);
     words.b = LoadWord(p + n - 8);
   }

@@ -79,7 +79,7 @@ struct TurnRing {
   // system call, and a filing that keeps up with the reader would otherwise
   // be woken for every batch.
   const std::uint32_t wake_every;
-  Turn* const turns;  // zeroed memory: a Turn's bytes are all it is
+  Turn* const turns;                                // zeroed memory: a Turn's bytes are all it is
   alignas(64) std::atomic<std::uint32_t> read{0};   // turns handed over by the reader
   alignas(64) std::atomic<std::uint32_t> filed{0};  // turns the filing is done with
   std::atomic<bool> stop{false};                    // the filing gave up

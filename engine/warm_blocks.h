@@ -41,7 +41,7 @@ class WarmBlocks {
   std::unique_ptr<void*[]> blocks_;     // made and not yet taken; null otherwise
   std::atomic<std::size_t> ready_{0};   // blocks_[0, ready_) are settled
   std::atomic<std::size_t> wanted_{0};  // blocks asked for, ready or not
-  BackgroundThread thread_;  // last: starts once the rest is set up
+  BackgroundThread thread_;             // last: starts once the rest is set up
 };
 
 }  // namespace orv

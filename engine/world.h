@@ -43,9 +43,9 @@ struct TWorldItem {
   FixedText<10> Serial;  // "SERIAL=" value
   LinesState State = LinesState::kSource;
   ItemKinds::Ref Kind = ItemKinds::kPlain;  // the id from the head with its "]" and "TYPE="
-  RecordId Next = kNone;      // next item of the list that holds this one
-  RecordId Contents = kNone;  // first item inside this one, newest first
-  std::uint64_t Lines = 0;    // see LinesState and SectionOffset
+  RecordId Next = kNone;                    // next item of the list that holds this one
+  RecordId Contents = kNone;                // first item inside this one, newest first
+  std::uint64_t Lines = 0;                  // see LinesState and SectionOffset
 };
 static_assert(sizeof(TWorldItem) == 32, "item records are sized for millions");
 
@@ -100,16 +100,16 @@ struct TWorldChar {
   FixedText<30> Name;    // "NAME=" value
   bool IsNpc = true;     // false once an "ACCOUNT=" line was read
   LinesState State = LinesState::kSource;
-  bool Moved = false;        // the first "P=" line is replaced by "P=" + Position
+  bool Moved = false;            // the first "P=" line is replaced by "P=" + Position
   bool HasPositionLine = false;  // the section has a "P=" line (set by the analysis)
   // The id the first item read after this section got: in a save the items
   // a character holds mostly follow it, so a walk over them can load the
   // records from there on ahead of it (see PrefetchItemsOf).
   RecordId ItemsFrom = kNone;
-  std::uint64_t Lines = 0;   // see LinesState
-  RecordId Next = kNone;     // next character in file order
-  RecordId Items = kNone;    // first item held directly, newest first
-  std::string Position;      // the new position when Moved
+  std::uint64_t Lines = 0;  // see LinesState
+  RecordId Next = kNone;    // next character in file order
+  RecordId Items = kNone;   // first item held directly, newest first
+  std::string Position;     // the new position when Moved
 };
 
 // Why an item whose "CONT=" names a serial was not put under a holder.
@@ -270,7 +270,8 @@ inline void PrefetchItemsOf(const World& w, const TWorldChar& c) {
   if (c.Items == kNone || c.ItemsFrom == kNone || c.ItemsFrom > c.Items) return;
   constexpr RecordId kPerLine = 64 / sizeof(TWorldItem);
   constexpr RecordId kMaxLines = 48;
-  const RecordId last = std::min<RecordId>(c.Items + 4 * kPerLine, c.ItemsFrom + kMaxLines * kPerLine);
+  const RecordId last =
+      std::min<RecordId>(c.Items + 4 * kPerLine, c.ItemsFrom + kMaxLines * kPerLine);
   const RecordId end = std::min<RecordId>(last, static_cast<RecordId>(w.Items.Size()));
   for (RecordId id = c.ItemsFrom; id < end; id += kPerLine) PrefetchLine(&w.Items[id]);
 }

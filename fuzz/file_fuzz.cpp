@@ -60,8 +60,10 @@ std::map<std::string, std::string> Snapshot() {
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0) continue;
     std::string what = std::to_string(st.st_mode) + ":";
-    if (S_ISLNK(st.st_mode)) what += fs::read_symlink(e.path()).string();
-    else if (S_ISREG(st.st_mode)) what += Read(path);
+    if (S_ISLNK(st.st_mode))
+      what += fs::read_symlink(e.path()).string();
+    else if (S_ISREG(st.st_mode))
+      what += Read(path);
     entries[e.path().filename().string()] = what;
   }
   return entries;
@@ -73,7 +75,10 @@ std::string MakeTarget(int kind, const std::string& path, const std::string& oth
   switch (kind & 7) {
     case 0: return path;  // new
     case 1: Write(path, "old\r\n"); return path;
-    case 2: Write(path, "old read-only\r\n"); ::chmod(path.c_str(), 0444); return path;
+    case 2:
+      Write(path, "old read-only\r\n");
+      ::chmod(path.c_str(), 0444);
+      return path;
     case 3:
       Write(path + ".real", "old linked\r\n");
       fs::create_symlink(fs::path(path).filename().string() + ".real", path);
@@ -129,8 +134,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string chars = folder + "/chars.scp";
   const std::string world = folder + "/world.scp";
   Write(source, rest);
-  std::vector<std::string> args = {"orvantor", "convert", source, "--world-file", world,
-                                   "--char-file", chars, "-q"};
+  std::vector<std::string> args = {"orvantor", "convert",     source, "--world-file",
+                                   world,      "--char-file", chars,  "-q"};
   if (switches & 1) args.push_back("--no-delete-npcs");
   if (switches & 2) args.push_back("--no-shrink-pets");
   if (switches & 4) args.push_back("--no-delete-respawn-points");
@@ -155,7 +160,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string chars_file = MakeTarget(kinds, chars, world);
   const std::string world_file = MakeTarget(kinds >> 3, world, chars);
   const std::string dead = folder + "/.chars.scp.orvantor-" + std::to_string(dead_pid) + "-0.tmp";
-  const std::string alive = folder + "/.world.scp.orvantor-" + std::to_string(::getpid()) + "-99.tmp";
+  const std::string alive =
+      folder + "/.world.scp.orvantor-" + std::to_string(::getpid()) + "-99.tmp";
   if (planted & 1) Write(dead, "left by a killed run");
   if (planted & 2) Write(alive, "still being written");
 
@@ -181,7 +187,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string lines = Read(report);
     for (std::size_t at = 0; at < lines.size();) {
       const std::size_t end = lines.find('\n', at);
-      if (end == std::string::npos || lines.compare(at, 11, "{\"change\":\"") != 0 || lines[end - 1] != '}')
+      if (end == std::string::npos || lines.compare(at, 11, "{\"change\":\"") != 0 ||
+          lines[end - 1] != '}')
         Broken("a report is whole JSON Lines of changes");
       at = end + 1;
     }

@@ -112,10 +112,12 @@ void ReportInWalkOrder(const World& w, const std::vector<std::size_t>& starts,
                        const std::vector<RecordId>& removed) {
   // Each place reads a few sections and indexes; the other core is idle.
   std::vector<WalkPlace> places(removed.size());
-  ForEachOnTwoThreads(removed.size(), 64, [&](int, std::size_t k) { places[k] = PlaceOf(w, removed[k]); });
+  ForEachOnTwoThreads(removed.size(), 64,
+                      [&](int, std::size_t k) { places[k] = PlaceOf(w, removed[k]); });
   std::vector<std::size_t> order(removed.size());
   for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return places[a] < places[b]; });
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return places[a] < places[b]; });
   w.Report->ReorderBlocks(starts, order);
 }
 

@@ -28,7 +28,9 @@ PetHome PetHomeOf(const World& w, std::string_view serial) {
 
 }  // namespace
 
-RecordId FindPetContainer(const World& w, std::string_view serial) { return PetHomeOf(w, serial).container; }
+RecordId FindPetContainer(const World& w, std::string_view serial) {
+  return PetHomeOf(w, serial).container;
+}
 
 namespace {
 
@@ -72,7 +74,8 @@ void Shrink(World& w, RecordId pet_char, const PetHome& home) {
   const RecordId container = home.container;
   w.OwnedLines.push_back(ShrunkPetLines(w.Chars[pet_char], w.Items[container]));
   w.OwnedFrom.push_back(pet_char);
-  if (w.Report != nullptr) w.Report->Note({Change::kPetShrunk, false, pet_char, container, home.owner});
+  if (w.Report != nullptr)
+    w.Report->Note({Change::kPetShrunk, false, pet_char, container, home.owner});
   const RecordId pet = w.Items.Make();
   TWorldItem& s = w.Items[pet];
   s.State = LinesState::kOwned;

@@ -54,7 +54,8 @@ bool WriteText(std::FILE* stream, std::string_view text) {
   std::fflush(stream);
   const std::wstring wide = Utf16(text);
   DWORD written = 0;
-  return ::WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != 0;
+  return ::WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written,
+                         nullptr) != 0;
 }
 
 bool IsTerminal(std::FILE* stream) {

@@ -24,7 +24,8 @@ constexpr std::string_view kTempEnd = ".tmp";
 std::string TemporaryName(std::string base, long name_max, unsigned long pid) {
   // Room for the dot and the mark within the folder's limit on names.
   const long room = name_max - 40;
-  if (room > 0 && base.size() > static_cast<std::size_t>(room)) base.resize(static_cast<std::size_t>(room));
+  if (room > 0 && base.size() > static_cast<std::size_t>(room))
+    base.resize(static_cast<std::size_t>(room));
   return "." + base + std::string(kTempMark) + std::to_string(pid) + "-" +
          std::to_string(temp_counter++) + std::string(kTempEnd);
 }
@@ -40,7 +41,8 @@ bool TemporaryOwner(std::string_view name, unsigned long& pid) {
   const std::size_t dash = numbers.find('-');
   if (dash == std::string_view::npos || dash == 0 || dash + 1 == numbers.size()) return false;
   const auto digits = [](std::string_view s) {
-    return s.size() <= 10 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return s.size() <= 10 &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
   };
   if (!digits(numbers.substr(0, dash)) || !digits(numbers.substr(dash + 1))) return false;
   pid = std::stoul(std::string(numbers.substr(0, dash)));
@@ -57,12 +59,13 @@ std::string CommitTogether(std::span<AtomicFileWriter* const> files, bool sync,
   return CommitFiles(files, sync, backup_suffix, true);
 }
 
-std::string CommitFiles(std::span<AtomicFileWriter* const> files, bool sync, const std::string& backup_suffix,
-                        bool marks_run_saved) {
+std::string CommitFiles(std::span<AtomicFileWriter* const> files, bool sync,
+                        const std::string& backup_suffix, bool marks_run_saved) {
   for (AtomicFileWriter* f : files) f->Finish(sync);
   for (AtomicFileWriter* f : files) {
     if (f->committed_ || f->temp_.empty())
-      throw IoError("cannot write " + Quoted(f->target_) + ": the file is already saved or given up");
+      throw IoError("cannot write " + Quoted(f->target_) +
+                    ": the file is already saved or given up");
   }
   // The old content of every target but the last, to put back should a
   // later rename fail. Made before the hold: an interrupt meanwhile only
@@ -72,7 +75,8 @@ std::string CommitFiles(std::span<AtomicFileWriter* const> files, bool sync, con
   std::string backup_problems;
   for (std::size_t i = 0; i < files.size(); ++i) {
     existed[i] = NameExists(files[i]->file_);
-    if (existed[i] && (i + 1 < files.size() || !backup_suffix.empty())) KeepOld(files[i]->file_, kept[i]);
+    if (existed[i] && (i + 1 < files.size() || !backup_suffix.empty()))
+      KeepOld(files[i]->file_, kept[i]);
   }
   {
     InterruptHold hold;
@@ -97,7 +101,8 @@ std::string CommitFiles(std::span<AtomicFileWriter* const> files, bool sync, con
             if (!k.empty()) ForgetTemporaryFile(k.c_str());
           }
           throw HalfSaved(failure + "; and " + Quoted(done.target_) +
-                          ", already replaced, could not be put back (" + not_back + "): it is new" +
+                          ", already replaced, could not be put back (" + not_back +
+                          "): it is new" +
                           (existed[j] ? ", its old content is kept as " + Quoted(kept[j]) : "") +
                           ", while " + Quoted(f.target_) + " is as it was");
         }
@@ -119,9 +124,9 @@ std::string CommitFiles(std::span<AtomicFileWriter* const> files, bool sync, con
       const std::string backup = files[i]->file_ + backup_suffix;
       const std::string why = RenameOver(k, backup);
       if (!why.empty()) {
-        backup_problems += (backup_problems.empty() ? "" : "; ") + std::string("cannot keep the old ") +
-                           Quoted(files[i]->target_) + " as " + Quoted(backup) + " (" + why +
-                           "): it is kept as " + Quoted(k);
+        backup_problems += (backup_problems.empty() ? "" : "; ") +
+                           std::string("cannot keep the old ") + Quoted(files[i]->target_) +
+                           " as " + Quoted(backup) + " (" + why + "): it is kept as " + Quoted(k);
       }
       ForgetTemporaryFile(k.c_str());
     }
@@ -131,7 +136,8 @@ std::string CommitFiles(std::span<AtomicFileWriter* const> files, bool sync, con
   std::vector<std::string> folders;
   for (AtomicFileWriter* f : files) {
     const std::string folder = FolderOf(f->file_);
-    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+      folders.push_back(folder);
   }
   std::string problems = backup_problems;
   for (const std::string& folder : folders) {

@@ -91,7 +91,8 @@ class AtomicFileWriter {
   const std::string& TempPath() const { return temp_; }
 
  private:
-  friend std::string CommitFiles(std::span<AtomicFileWriter* const>, bool, const std::string&, bool);
+  friend std::string CommitFiles(std::span<AtomicFileWriter* const>, bool, const std::string&,
+                                 bool);
 
   std::string target_;
   std::string file_;
@@ -119,8 +120,8 @@ std::string CommitTogether(std::span<AtomicFileWriter* const> files, bool sync,
                            const std::string& backup_suffix = "");
 // CommitTogether, which marks a run in progress saved only when
 // `marks_run_saved`.
-std::string CommitFiles(std::span<AtomicFileWriter* const> files, bool sync, const std::string& backup_suffix,
-                        bool marks_run_saved);
+std::string CommitFiles(std::span<AtomicFileWriter* const> files, bool sync,
+                        const std::string& backup_suffix, bool marks_run_saved);
 
 // Temporary files of ours in `folder` (".NAME.orvantor-PID-N.tmp") whose
 // process no longer runs, left by a run that was killed or lost its power:

@@ -68,11 +68,12 @@ Identity IdentityOf(const struct stat& st) {
 void CheckIdentity(const Identity& read, const std::string& path) {
   if (!read.plain) return;
   struct stat now;
-  const bool same =
-      ::stat(path.c_str(), &now) == 0 && now.st_dev == read.st.st_dev &&
-      now.st_ino == read.st.st_ino && now.st_size == read.st.st_size &&
-      now.st_mtim.tv_sec == read.st.st_mtim.tv_sec && now.st_mtim.tv_nsec == read.st.st_mtim.tv_nsec &&
-      now.st_ctim.tv_sec == read.st.st_ctim.tv_sec && now.st_ctim.tv_nsec == read.st.st_ctim.tv_nsec;
+  const bool same = ::stat(path.c_str(), &now) == 0 && now.st_dev == read.st.st_dev &&
+                    now.st_ino == read.st.st_ino && now.st_size == read.st.st_size &&
+                    now.st_mtim.tv_sec == read.st.st_mtim.tv_sec &&
+                    now.st_mtim.tv_nsec == read.st.st_mtim.tv_nsec &&
+                    now.st_ctim.tv_sec == read.st.st_ctim.tv_sec &&
+                    now.st_ctim.tv_nsec == read.st.st_ctim.tv_nsec;
   if (!same) {
     throw IoError("the world save " + Quoted(path) +
                   " changed while it was read (did the server save over it?); convert it again "
@@ -283,9 +284,11 @@ void CheckReplaceable(const std::string& target, bool force) {
   struct stat dir;
   if (::stat(folder.c_str(), &dir) != 0) Fail("cannot write into the folder", folder, errno);
   if (!S_ISDIR(dir.st_mode)) Fail("cannot write into the folder", folder, ENOTDIR);
-  if (::access(folder.c_str(), W_OK | X_OK) != 0) Fail("cannot write into the folder", folder, errno);
+  if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    Fail("cannot write into the folder", folder, errno);
   const std::string base = BaseName(file);
-  if (base.empty() || base == "." || base == "..") Refuse(target, "it is a folder; choose a file name");
+  if (base.empty() || base == "." || base == "..")
+    Refuse(target, "it is a folder; choose a file name");
   if (static_cast<long>(base.size()) > NameMax(folder)) Fail("cannot write", target, ENAMETOOLONG);
   {
     Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -324,7 +327,8 @@ AtomicFileWriter::AtomicFileWriter(const std::string& target)
     // server account's files must leave them usable by that account) where
     // we may give them, else at least the group; then its permissions: a
     // character file kept private must not become readable by everyone.
-    if (::fchown(handle_, st.st_uid, st.st_gid) != 0 && ::fchown(handle_, static_cast<uid_t>(-1), st.st_gid) != 0) {
+    if (::fchown(handle_, st.st_uid, st.st_gid) != 0 &&
+        ::fchown(handle_, static_cast<uid_t>(-1), st.st_gid) != 0) {
       // Ours, then, as any file we make.
     }
     ::fchmod(handle_, st.st_mode & 07777);
@@ -349,8 +353,8 @@ void AtomicFileWriter::Write(const char* data, std::size_t size) {
   // Only starts the writing of the dirty pages; a failure shows at the sync.
   constexpr std::uint64_t kWriteBackEvery = std::uint64_t{8} << 20;
   if (write_back_ && written_ - written_back_ >= kWriteBackEvery) {
-    ::sync_file_range(handle_, static_cast<off_t>(written_back_), static_cast<off_t>(written_ - written_back_),
-                      SYNC_FILE_RANGE_WRITE);
+    ::sync_file_range(handle_, static_cast<off_t>(written_back_),
+                      static_cast<off_t>(written_ - written_back_), SYNC_FILE_RANGE_WRITE);
     written_back_ = written_;
   }
 #endif
@@ -383,7 +387,8 @@ std::vector<std::string> RemoveStaleTemporaryFiles(const std::string& folder) {
   const std::string prefix = folder == "/" ? "/" : folder + "/";
   while (const dirent* entry = ::readdir(dir)) {
     unsigned long pid = 0;
-    if (!TemporaryOwner(entry->d_name, pid) || pid == static_cast<unsigned long>(::getpid())) continue;
+    if (!TemporaryOwner(entry->d_name, pid) || pid == static_cast<unsigned long>(::getpid()))
+      continue;
     // A process that still runs (or that we may not even ask about) may
     // still be writing it.
     if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;

@@ -199,21 +199,22 @@ void CopySecurity(const std::string& file, const std::string& temp) {
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR sd = nullptr;
   std::wstring wide_file = Wide(file);
-  if (::GetNamedSecurityInfoW(wide_file.c_str(), SE_FILE_OBJECT,
-                              OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
-                                  DACL_SECURITY_INFORMATION,
-                              &owner, &group, &dacl, nullptr, &sd) != ERROR_SUCCESS)
+  if (::GetNamedSecurityInfoW(
+          wide_file.c_str(), SE_FILE_OBJECT,
+          OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+          &owner, &group, &dacl, nullptr, &sd) != ERROR_SUCCESS)
     return;
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
   ::GetSecurityDescriptorControl(sd, &control, &revision);
   std::wstring wide_temp = Wide(temp);
   const SECURITY_INFORMATION dacl_info =
-      DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0
-                                       ? PROTECTED_DACL_SECURITY_INFORMATION
-                                       : UNPROTECTED_DACL_SECURITY_INFORMATION);
+      DACL_SECURITY_INFORMATION |
+      ((control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
+                                          : UNPROTECTED_DACL_SECURITY_INFORMATION);
   if (dacl != nullptr)
-    ::SetNamedSecurityInfoW(wide_temp.data(), SE_FILE_OBJECT, dacl_info, nullptr, nullptr, dacl, nullptr);
+    ::SetNamedSecurityInfoW(wide_temp.data(), SE_FILE_OBJECT, dacl_info, nullptr, nullptr, dacl,
+                            nullptr);
   // Giving a file away takes a privilege that only administrators hold.
   ::SetNamedSecurityInfoW(wide_temp.data(), SE_FILE_OBJECT,
                           OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION, owner, group,
@@ -224,7 +225,8 @@ void CopySecurity(const std::string& file, const std::string& temp) {
 // The system's own name of a file that is open, without the "\\?\".
 std::string FinalName(HANDLE h) {
   wchar_t buffer[32768];
-  const DWORD n = ::GetFinalPathNameByHandleW(h, buffer, 32768, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  const DWORD n =
+      ::GetFinalPathNameByHandleW(h, buffer, 32768, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
   if (n == 0 || n >= 32768) return {};
   std::wstring name(buffer, n);
   if (name.rfind(L"\\\\?\\UNC\\", 0) == 0) return Utf8(L"\\\\" + name.substr(8));
@@ -377,7 +379,8 @@ void CheckReplaceable(const std::string& target, bool force) {
   if ((folder_attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
     Fail("cannot write into the folder", folder, ERROR_DIRECTORY);
   const std::string base = BaseName(file);
-  if (base.empty() || base == "." || base == "..") Refuse(target, "it is a folder; choose a file name");
+  if (base.empty() || base == "." || base == "..")
+    Refuse(target, "it is a folder; choose a file name");
   if (static_cast<long>(Utf16(base).size()) > kNameMax)
     Fail("cannot write", target, ERROR_FILENAME_EXCED_RANGE);
   const DWORD attributes = AttributesOf(file);
@@ -388,7 +391,8 @@ void CheckReplaceable(const std::string& target, bool force) {
                          FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!h.valid() && ::GetLastError() == ERROR_SHARING_VIOLATION)
     Refuse(target, "another program has it open (is the server still running?); close it first");
-  if (!force && IsReadOnly(file)) throw NeedsForce("cannot write " + Quoted(target) + ": it is read-only");
+  if (!force && IsReadOnly(file))
+    throw NeedsForce("cannot write " + Quoted(target) + ": it is read-only");
 }
 
 AtomicFileWriter::AtomicFileWriter(const std::string& target)
@@ -418,7 +422,8 @@ void AtomicFileWriter::Write(const char* data, std::size_t size) {
   const HANDLE h = reinterpret_cast<HANDLE>(handle_);
   while (size > 0) {
     DWORD n = 0;
-    if (!::WriteFile(h, data, size < (1u << 30) ? static_cast<DWORD>(size) : (1u << 30), &n, nullptr))
+    if (!::WriteFile(h, data, size < (1u << 30) ? static_cast<DWORD>(size) : (1u << 30), &n,
+                     nullptr))
       Fail("cannot write", target_, ::GetLastError());
     data += n;
     size -= n;

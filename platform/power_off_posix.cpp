@@ -28,10 +28,10 @@ PowerOffResult Unreachable(std::string message) {
 bool NeverReachedTheManager(const sd_bus_error& error) {
   if (error.name == nullptr) return true;  // failed on our side of the bus
   constexpr std::string_view kUnreachable[] = {
-      "org.freedesktop.DBus.Error.ServiceUnknown", "org.freedesktop.DBus.Error.NameHasNoOwner",
-      "org.freedesktop.DBus.Error.NoReply",        "org.freedesktop.DBus.Error.Timeout",
-      "org.freedesktop.DBus.Error.TimedOut",       "org.freedesktop.DBus.Error.Disconnected",
-      "org.freedesktop.DBus.Error.NoServer",       "org.freedesktop.DBus.Error.UnknownObject",
+      "org.freedesktop.DBus.Error.ServiceUnknown",   "org.freedesktop.DBus.Error.NameHasNoOwner",
+      "org.freedesktop.DBus.Error.NoReply",          "org.freedesktop.DBus.Error.Timeout",
+      "org.freedesktop.DBus.Error.TimedOut",         "org.freedesktop.DBus.Error.Disconnected",
+      "org.freedesktop.DBus.Error.NoServer",         "org.freedesktop.DBus.Error.UnknownObject",
       "org.freedesktop.DBus.Error.UnknownInterface", "org.freedesktop.DBus.Error.UnknownMethod",
   };
   for (const std::string_view name : kUnreachable)
@@ -56,11 +56,16 @@ PowerOffResult RequestPowerOff() {
     void* library;
     ~Close() { ::dlclose(library); }
   } close{library};
-  const auto open_system = reinterpret_cast<decltype(&sd_bus_open_system)>(::dlsym(library, "sd_bus_open_system"));
-  const auto call_method = reinterpret_cast<decltype(&sd_bus_call_method)>(::dlsym(library, "sd_bus_call_method"));
-  const auto error_free = reinterpret_cast<decltype(&sd_bus_error_free)>(::dlsym(library, "sd_bus_error_free"));
-  const auto message_unref = reinterpret_cast<decltype(&sd_bus_message_unref)>(::dlsym(library, "sd_bus_message_unref"));
-  const auto bus_unref = reinterpret_cast<decltype(&sd_bus_unref)>(::dlsym(library, "sd_bus_unref"));
+  const auto open_system =
+      reinterpret_cast<decltype(&sd_bus_open_system)>(::dlsym(library, "sd_bus_open_system"));
+  const auto call_method =
+      reinterpret_cast<decltype(&sd_bus_call_method)>(::dlsym(library, "sd_bus_call_method"));
+  const auto error_free =
+      reinterpret_cast<decltype(&sd_bus_error_free)>(::dlsym(library, "sd_bus_error_free"));
+  const auto message_unref =
+      reinterpret_cast<decltype(&sd_bus_message_unref)>(::dlsym(library, "sd_bus_message_unref"));
+  const auto bus_unref =
+      reinterpret_cast<decltype(&sd_bus_unref)>(::dlsym(library, "sd_bus_unref"));
   if (!open_system || !call_method || !error_free || !message_unref || !bus_unref)
     return Unreachable("the libsystemd found lacks the calls to reach the login manager");
 
@@ -76,9 +81,11 @@ PowerOffResult RequestPowerOff() {
   if (r < 0) {
     const std::string why = error.message ? error.message : std::strerror(-r);
     if (NeverReachedTheManager(error)) {
-      result = Unreachable("cannot ask the login manager (org.freedesktop.login1) for the power-off: " + why);
+      result = Unreachable(
+          "cannot ask the login manager (org.freedesktop.login1) for the power-off: " + why);
     } else {
-      result = {PowerOffResult::Outcome::kRefused, "", "the login manager refused the power-off: " + why};
+      result = {PowerOffResult::Outcome::kRefused, "",
+                "the login manager refused the power-off: " + why};
     }
   }
   error_free(&error);

@@ -6,7 +6,8 @@ namespace orv::platform {
 
 std::wstring Utf16(std::string_view utf8) {
   if (utf8.empty()) return {};
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  const int n =
+      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring out(static_cast<std::size_t>(n), L'\0');
   ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
   return out;
@@ -29,7 +30,8 @@ std::string SystemErrorText(unsigned long error) {
       nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string out = n > 0 ? Utf8(std::wstring_view(text, n)) : std::string();
   if (text != nullptr) ::LocalFree(text);
-  while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
+  while (!out.empty() &&
+         (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
     out.pop_back();
   if (out.empty()) out = "system error " + std::to_string(error);
   return out;

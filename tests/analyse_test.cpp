@@ -80,8 +80,8 @@ TEST_P(AnalyseOnEitherThreading, GaugeFollowsTheLineIndex) {
   // turn, after which the gauge shows 49; the last line read gives 99.
   // Lines beginning with "[" after the section are top-level turns of their
   // own (heads of other kinds with empty bodies).
-  Lines save = Join({Repeat("// header", 498), {"[WORLDITEM 01]", "SERIAL=1"},
-                     Repeat("[x]", 499), {"[EOF]"}});
+  Lines save = Join(
+      {Repeat("// header", 498), {"[WORLDITEM 01]", "SERIAL=1"}, Repeat("[x]", 499), {"[EOF]"}});
   ASSERT_EQ(save.size(), 1000u);
   World w;
   RecordingHost host;
@@ -130,7 +130,8 @@ TEST_P(AnalyseOnEitherThreading, ASectionIsOneTurnHoweverLong) {
   World w;
   RecordingHost host;
   host.position = 1;
-  Analyse(w, host, Crlf(Join({{"[WORLDITEM 01]"}, Repeat("A=1", 300), Repeat("[x]", 200)})), GetParam());
+  Analyse(w, host, Crlf(Join({{"[WORLDITEM 01]"}, Repeat("A=1", 300), Repeat("[x]", 200)})),
+          GetParam());
   // Turn 1 is the section, turns 2 to 201 the heads of another kind.
   EXPECT_EQ(host.PumpTurns().size(), 101u);
 }
@@ -150,20 +151,23 @@ TEST_P(AnalyseOnEitherThreading, ASliderMoveTakesEffectAtTheNextPump) {
 TEST_P(AnalyseOnEitherThreading, NothingAfterTheEndMarkerIsRead) {
   World w;
   RecordingHost host;
-  Analyse(w, host, Crlf({"[WORLDITEM 01]", "SERIAL=1", "  [EOF]", "[WORLDITEM 02]", "[WORLDCHAR 03]"}), GetParam());
+  Analyse(w, host,
+          Crlf({"[WORLDITEM 01]", "SERIAL=1", "  [EOF]", "[WORLDITEM 02]", "[WORLDCHAR 03]"}),
+          GetParam());
   EXPECT_EQ(w.ItemCount, 1);
   EXPECT_EQ(w.CharCount, 0);
 }
 
 TEST(Analyse, EndMarkerWithATrailingBlankOnlyEndsTheSection) {
-  Bodies out = RoundTrip(Crlf({"[WORLDITEM 01]", "A=1", "[EOF] ", "B=2", "[WORLDITEM 02]", "[EOF]"}));
+  Bodies out =
+      RoundTrip(Crlf({"[WORLDITEM 01]", "A=1", "[EOF] ", "B=2", "[WORLDITEM 02]", "[EOF]"}));
   EXPECT_EQ(out.world, (Lines{"[WORLDITEM 01]", "A=1", "[WORLDITEM 02]"}));
 }
 
 TEST(Analyse, SectionsOfOtherKindsAreSkipped) {
-  Bodies out = RoundTrip(Crlf({"[WORLDITEM 01]", "SERIAL=1", "[WORLDSCRIPT x]", "SERIAL=2",
-                               "[WORLDCHAR 0c]", "ACCOUNT=a", "[worlditem 0eed]", "CONT=c",
-                               "[WORLDITEM 02]", "CONT=1", "[EOF]"}));
+  Bodies out = RoundTrip(
+      Crlf({"[WORLDITEM 01]", "SERIAL=1", "[WORLDSCRIPT x]", "SERIAL=2", "[WORLDCHAR 0c]",
+            "ACCOUNT=a", "[worlditem 0eed]", "CONT=c", "[WORLDITEM 02]", "CONT=1", "[EOF]"}));
   EXPECT_EQ(out.chars, (Lines{"[WORLDCHAR 0c]", "ACCOUNT=a"}));
   EXPECT_EQ(out.world, (Lines{"[WORLDITEM 01]", "SERIAL=1", "[WORLDITEM 02]", "CONT=1"}));
 }
@@ -176,7 +180,8 @@ TEST(Analyse, AccountOnAnyLineMakesAPlayer) {
 }
 
 TEST(Analyse, HeaderLinesAreNotEdited) {
-  Bodies out = RoundTrip(Crlf({"COLOR=455", " FLAGS=08", "[WORLDITEM 01]", "COLOR=455", "[EOF]"}), true);
+  Bodies out =
+      RoundTrip(Crlf({"COLOR=455", " FLAGS=08", "[WORLDITEM 01]", "COLOR=455", "[EOF]"}), true);
   EXPECT_EQ(out.chars, (Lines{"COLOR=455", " FLAGS=08"}));
   EXPECT_EQ(out.world, (Lines{"COLOR=455", " FLAGS=08", "[WORLDITEM 01]", "COLOR=0455"}));
 }
@@ -185,7 +190,6 @@ TEST(Analyse, ALastSectionWithoutEndMarkerIsKept) {
   Bodies out = RoundTrip("[WORLDITEM 01]\r\nSERIAL=1\r\n[WORLDITEM 02]\r\nSERIAL=2");
   EXPECT_EQ(out.world, (Lines{"[WORLDITEM 01]", "SERIAL=1", "[WORLDITEM 02]", "SERIAL=2"}));
 }
-
 
 struct AnalysisOutcome {
   std::vector<std::string> events;
@@ -268,11 +272,10 @@ TEST(Analyse, ACancelStopsTheReaderThreadAndTheWorldCanBeReadAgain) {
   EXPECT_EQ(w.ContainedCount, one.counters[3]);
 }
 
-
 // The unowned items, newest first, carry the (id, type) pairs of
 // `expected` in file order.
-void ExpectIdsAndTypesInFileOrder(const World& w,
-                                  const std::vector<std::pair<std::string, std::string>>& expected) {
+void ExpectIdsAndTypesInFileOrder(
+    const World& w, const std::vector<std::pair<std::string, std::string>>& expected) {
   std::size_t k = expected.size();
   for (RecordId id = w.UnownedItems; id != kNone; id = w.Items[id].Next) {
     ASSERT_GT(k, 0u);

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -70,6 +70,7 @@ class ChangeReportTest : public ::testing::Test {
 TEST_F(ChangeReportTest, EveryKindWithItsFieldsInTheOrderOfThePasses) {
   // Lines are numbered from 1; the comments count.
   const std::string save = Crlf({
+      // clang-format off
       "TITLE=ORV",                                  // 1
       "[WORLDCHAR 01]", "SERIAL=p1", "ACCOUNT=a", "P=1,1,1",  // 2-5
       "[WORLDITEM 0a]", "SERIAL=early", "CONT=box",           // 6-8: its container comes later
@@ -83,28 +84,31 @@ TEST_F(ChangeReportTest, EveryKindWithItsFieldsInTheOrderOfThePasses) {
       "[WORLDITEM 2007]", "SERIAL=mem", "CONT=npc", "LINK=sp",  // 29-32
       "[WORLDITEM 0f]", "SERIAL=rp", "TYPE=69",               // 33-35
       "[EOF]",
+      // clang-format on
   });
   host.Set(Switch::kMoveChars, true);
   host.Set(Switch::kDeleteRespawnPoints, true);
   host.Set(Switch::kIllegalItems, true);
   host.positions = LineList{"5,5,5"};
   host.illegal = LineList{"0186b"};
-  EXPECT_EQ(Brief(ReportOf(w, host, save)), (Lines{
-      "left_loose early 6 container=box reason=later_in_file",
-      "left_loose lost 21 container=nowhere reason=not_found",
-      "char_moved p1 2 from=1,1,1 to=5,5,5",
-      "respawn_point_deleted rp 33 type=69",
-      "respawn_point_deleted sp 24 type=34",
-      "memory_object_deleted mem 29 link=sp",
-      "illegal_item_deleted bad 12 id=0186b",
-      // The contents of what is removed, each before what holds it.
-      "item_destroyed in2 18 by=bad",
-      "item_destroyed in1 15 by=bad",
-  }));
+  EXPECT_EQ(Brief(ReportOf(w, host, save)),
+            (Lines{
+                "left_loose early 6 container=box reason=later_in_file",
+                "left_loose lost 21 container=nowhere reason=not_found",
+                "char_moved p1 2 from=1,1,1 to=5,5,5",
+                "respawn_point_deleted rp 33 type=69",
+                "respawn_point_deleted sp 24 type=34",
+                "memory_object_deleted mem 29 link=sp",
+                "illegal_item_deleted bad 12 id=0186b",
+                // The contents of what is removed, each before what holds it.
+                "item_destroyed in2 18 by=bad",
+                "item_destroyed in1 15 by=bad",
+            }));
 }
 
 TEST_F(ChangeReportTest, PetsAndNpcsWithEverythingTheyHeldAtEveryDepth) {
   const std::string save = Crlf({
+      // clang-format off
       "[WORLDCHAR 01]", "SERIAL=owner", "ACCOUNT=a",        // 1-3
       "[WORLDITEM 09b2]", "SERIAL=bank", "CONT=owner",      // 4-6
       "[WORLDCHAR e1]", "SERIAL=pet", "NAME=Rex",           // 7-9
@@ -115,45 +119,52 @@ TEST_F(ChangeReportTest, PetsAndNpcsWithEverythingTheyHeldAtEveryDepth) {
       "[WORLDITEM 0c]", "SERIAL=coin", "CONT=purse",        // 22-24
       "[WORLDITEM 0d]", "SERIAL=hat", "CONT=guard",         // 25-27
       "[EOF]",
+      // clang-format on
   });
   host.Set(Switch::kDeleteNpcs, true);
   host.Set(Switch::kShrinkPets, true);
-  EXPECT_EQ(Brief(ReportOf(w, host, save)), (Lines{
-      "pet_shrunk pet 7 container=bank owner=owner",
-      "npc_deleted pet 7",
-      "item_destroyed m 10 by=pet",
-      "npc_deleted guard 14",
-      // The list newest first, each item's contents before it.
-      "item_destroyed hat 25 by=guard",
-      "item_destroyed coin 22 by=guard",
-      "item_destroyed purse 19 by=guard",
-      "item_destroyed bag 16 by=guard",
-  }));
+  EXPECT_EQ(Brief(ReportOf(w, host, save)),
+            (Lines{
+                "pet_shrunk pet 7 container=bank owner=owner",
+                "npc_deleted pet 7",
+                "item_destroyed m 10 by=pet",
+                "npc_deleted guard 14",
+                // The list newest first, each item's contents before it.
+                "item_destroyed hat 25 by=guard",
+                "item_destroyed coin 22 by=guard",
+                "item_destroyed purse 19 by=guard",
+                "item_destroyed bag 16 by=guard",
+            }));
   EXPECT_EQ(w.Stats.npc_items_destroyed, 5u);
 }
 
 TEST_F(ChangeReportTest, AShrunkPetDestroyedWithItsNpcOwnerStandsForThePet) {
   const std::string save = Crlf({
+      // clang-format off
       "[WORLDCHAR 01]", "SERIAL=keeper",                    // 1-2: an NPC owner
       "[WORLDITEM 09b2]", "SERIAL=bank", "CONT=keeper",     // 3-5
       "[WORLDCHAR e1]", "SERIAL=pet",                       // 6-7
       "[WORLDITEM 2007]", "SERIAL=m", "CONT=pet", "LINK=keeper",  // 8-11
       "[EOF]",
+      // clang-format on
   });
   host.Set(Switch::kDeleteNpcs, true);
   host.Set(Switch::kShrinkPets, true);
-  EXPECT_EQ(Brief(ReportOf(w, host, save)), (Lines{
-      "pet_shrunk pet 6 container=bank owner=keeper",
-      "npc_deleted keeper 1",
-      "item_destroyed pet 6 by=keeper",  // the shrunk pet, made after the bank's other contents
-      "item_destroyed bank 3 by=keeper",
-      "npc_deleted pet 6",
-      "item_destroyed m 8 by=pet",
-  }));
+  EXPECT_EQ(
+      Brief(ReportOf(w, host, save)),
+      (Lines{
+          "pet_shrunk pet 6 container=bank owner=keeper",
+          "npc_deleted keeper 1",
+          "item_destroyed pet 6 by=keeper",  // the shrunk pet, made after the bank's other contents
+          "item_destroyed bank 3 by=keeper",
+          "npc_deleted pet 6",
+          "item_destroyed m 8 by=pet",
+      }));
 }
 
 TEST_F(ChangeReportTest, SectionsOfOneSerialAreEachReportedWithTheirOwnLine) {
   const std::string save = Crlf({
+      // clang-format off
       "[WORLDCHAR 02]", "SERIAL=twin",                  // 1-2
       "[WORLDCHAR 02]", "SERIAL=twin",                  // 3-4: its items go to the first
       "[WORLDITEM 0a]", "SERIAL=cap", "CONT=twin",      // 5-7
@@ -161,18 +172,20 @@ TEST_F(ChangeReportTest, SectionsOfOneSerialAreEachReportedWithTheirOwnLine) {
       "[WORLDITEM 0186b]", "SERIAL=x",                  // 10-11: illegal twice, its
       "[WORLDITEM 0b]", "SERIAL=in", "CONT=x",          // 12-14: content in the first
       "[EOF]",
+      // clang-format on
   });
   host.Set(Switch::kDeleteNpcs, true);
   host.Set(Switch::kIllegalItems, true);
   host.illegal = LineList{"0186b"};
-  EXPECT_EQ(Brief(ReportOf(w, host, save)), (Lines{
-      "npc_deleted twin 1",
-      "item_destroyed cap 5 by=twin",
-      "npc_deleted twin 3",
-      "illegal_item_deleted x 10 id=0186b",  // the unowned items newest first
-      "illegal_item_deleted x 8 id=0186b",
-      "item_destroyed in 12 by=x",
-  }));
+  EXPECT_EQ(Brief(ReportOf(w, host, save)),
+            (Lines{
+                "npc_deleted twin 1",
+                "item_destroyed cap 5 by=twin",
+                "npc_deleted twin 3",
+                "illegal_item_deleted x 10 id=0186b",  // the unowned items newest first
+                "illegal_item_deleted x 8 id=0186b",
+                "item_destroyed in 12 by=x",
+            }));
 }
 
 TEST_F(ChangeReportTest, NamesOfAnyBytesAreWrittenAsValidJson) {
@@ -183,20 +196,23 @@ TEST_F(ChangeReportTest, NamesOfAnyBytesAreWrittenAsValidJson) {
   ASSERT_EQ(objects.size(), 1u);
   // Well-formed UTF-8 passes; a byte that is not becomes the character of
   // its number.
-  EXPECT_EQ(objects[0]["serial"].get<std::string>(), std::string("q\"\\\x01\t", 5) + "\xc3\xbf\xc3\xa9");
+  EXPECT_EQ(objects[0]["serial"].get<std::string>(),
+            std::string("q\"\\\x01\t", 5) + "\xc3\xbf\xc3\xa9");
   EXPECT_EQ(JsonString(serial), "\"q\\\"\\\\\\u0001\\t\\u00ff\xc3\xa9\"");
 }
 
 TEST_F(ChangeReportTest, LineNumbersFollowEveryKindOfLineEnd) {
   // CR, LF and CR LF ends, an indented head, comments and an unknown section.
   const std::string save =
-      "// x\r[WORLDSCRIPT s]\nfoo\r\n  [WORLDCHAR 02]\rSERIAL=a\n\n// c\r\n[WORLDCHAR 02]\r\nSERIAL=b\r[EOF]\n";
+      "// x\r[WORLDSCRIPT s]\nfoo\r\n  [WORLDCHAR 02]\rSERIAL=a\n\n// c\r\n[WORLDCHAR "
+      "02]\r\nSERIAL=b\r[EOF]\n";
   host.Set(Switch::kDeleteNpcs, true);
   const Lines expected = {"npc_deleted a 4", "npc_deleted b 8"};
   EXPECT_EQ(Brief(ReportOf(w, host, save)), expected);
   EXPECT_EQ(Brief(ReportOf(w, host, save, RunThreads::kAuto, false)), expected)
       << "lines found by sweeping the source when the analysis noted none";
-  EXPECT_EQ(LineNumbersAt("a\r\nb\rc\nd", {0, 3, 4, 5, 7, 8}), (std::vector<std::uint64_t>{1, 2, 2, 3, 4, 4}));
+  EXPECT_EQ(LineNumbersAt("a\r\nb\rc\nd", {0, 3, 4, 5, 7, 8}),
+            (std::vector<std::uint64_t>{1, 2, 2, 3, 4, 4}));
 }
 
 // The objects of each kind, counted.
@@ -208,8 +224,8 @@ std::map<std::string, std::uint64_t> Counts(const std::vector<Json>& objects) {
 
 TEST_F(ChangeReportTest, CountsMatchTheRunAndOneThreadMatchesTwo) {
   const std::string save = MixedSave(20000, true);
-  for (Switch s : {Switch::kMoveChars, Switch::kShrinkPets, Switch::kDeleteNpcs, Switch::kDeleteRespawnPoints,
-                   Switch::kIllegalItems})
+  for (Switch s : {Switch::kMoveChars, Switch::kShrinkPets, Switch::kDeleteNpcs,
+                   Switch::kDeleteRespawnPoints, Switch::kIllegalItems})
     host.Set(s, true);
   host.positions = LineList{"1,1,1", "2,2,2"};
   host.illegal = LineList{"03590", "03600", "03601", "03611"};

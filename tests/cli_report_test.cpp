@@ -46,7 +46,9 @@ class ReportCliTest : public ::testing::Test {
                             "[WORLDITEM 03]", "SERIAL=i", "CONT=n",                // 10-12
                             "[EOF]"}));
   }
-  CliRun Cli(const Lines& args, const Lines& prefix = {}) { return RunCli(args, dir.path(), prefix); }
+  CliRun Cli(const Lines& args, const Lines& prefix = {}) {
+    return RunCli(args, dir.path(), prefix);
+  }
   CliRun Convert(const Lines& extra) {
     Lines args = {"convert", source, "--world-file", world, "--char-file", chars};
     args.insert(args.end(), extra.begin(), extra.end());
@@ -62,22 +64,29 @@ TEST_F(ReportCliTest, TheReportGoesToAFileOrToStdout) {
   ASSERT_EQ(r.ShellStatus(), 0) << r.err;
   const std::vector<Json> report = JsonLines(ReadFile(dir.File("report.jsonl")));
   ASSERT_EQ(report.size(), 3u);
-  EXPECT_EQ(report[0], Json::parse(R"({"change":"left_loose","serial":"early","line":5,"container":"n","reason":"later_in_file"})"));
+  EXPECT_EQ(
+      report[0],
+      Json::parse(
+          R"({"change":"left_loose","serial":"early","line":5,"container":"n","reason":"later_in_file"})"));
   EXPECT_EQ(report[1], Json::parse(R"({"change":"npc_deleted","serial":"n","line":8})"));
-  EXPECT_EQ(report[2], Json::parse(R"({"change":"item_destroyed","serial":"i","line":10,"by":"n"})"));
-  EXPECT_NE(r.out.find("report: '" + dir.File("report.jsonl") + "' (created): 3 changes"), std::string::npos) << r.out;
+  EXPECT_EQ(report[2],
+            Json::parse(R"({"change":"item_destroyed","serial":"i","line":10,"by":"n"})"));
+  EXPECT_NE(r.out.find("report: '" + dir.File("report.jsonl") + "' (created): 3 changes"),
+            std::string::npos)
+      << r.out;
   EXPECT_EQ(dir.Names(), (Lines{"out-chars.scp", "out-world.scp", "report.jsonl", "world.scp"}))
       << "no temporary file is left";
 
   const CliRun to_stdout = Convert({"--report", "-", "-q"});
   ASSERT_EQ(to_stdout.ShellStatus(), 0) << to_stdout.err;
   EXPECT_EQ(JsonLines(to_stdout.out), report) << "stdout holds the report alone";
-  EXPECT_NE(to_stdout.err.find("report: standard output: 3 changes"), std::string::npos) << to_stdout.err;
+  EXPECT_NE(to_stdout.err.find("report: standard output: 3 changes"), std::string::npos)
+      << to_stdout.err;
 
   // A run that fails leaves no report either.
   std::filesystem::remove(dir.File("report.jsonl"));
-  const CliRun failed = Cli({"convert", source, "--world-file", dir.File("no/such/w.scp"), "--char-file",
-                                    chars, "--report", dir.File("report.jsonl"), "-q"});
+  const CliRun failed = Cli({"convert", source, "--world-file", dir.File("no/such/w.scp"),
+                             "--char-file", chars, "--report", dir.File("report.jsonl"), "-q"});
   EXPECT_EQ(failed.ShellStatus(), 1);
   EXPECT_EQ(dir.Names(), (Lines{"out-chars.scp", "out-world.scp", "world.scp"}));
 
@@ -95,13 +104,14 @@ TEST_F(ReportCliTest, ReportCountsMatchTheSummaryOnAGeneratedSave) {
   ASSERT_EQ(std::system(generate.c_str()), 0);
   WriteFile(dir.File("positions.txt"), "1,1,1\r\n2,2,2\r\n");
   const std::string samples = std::string(ORVANTOR_SOURCE_DIR) + "/samples/";
-  const CliRun r = Cli({"convert", save, "--world-file", world, "--char-file", chars, "--json", "-q",
-                               "--move-chars", dir.File("positions.txt"), "--illegal-items",
-                               samples + "illegal.txt", "--report", dir.File("r.jsonl")});
+  const CliRun r = Cli({"convert", save, "--world-file", world, "--char-file", chars, "--json",
+                        "-q", "--move-chars", dir.File("positions.txt"), "--illegal-items",
+                        samples + "illegal.txt", "--report", dir.File("r.jsonl")});
   ASSERT_EQ(r.ShellStatus(), 0) << r.err;
   const Json summary = Json::parse(r.out);
   std::map<std::string, std::uint64_t> counts;
-  for (const Json& o : JsonLines(ReadFile(dir.File("r.jsonl")))) ++counts[o["change"].get<std::string>()];
+  for (const Json& o : JsonLines(ReadFile(dir.File("r.jsonl"))))
+    ++counts[o["change"].get<std::string>()];
   const Json& c = summary["changes"];
   const Json& items = summary["source"]["items"];
   EXPECT_EQ(counts["char_moved"], c["chars_moved"]);
@@ -115,11 +125,13 @@ TEST_F(ReportCliTest, ReportCountsMatchTheSummaryOnAGeneratedSave) {
   EXPECT_EQ(counts["left_loose"], items["loose_later_in_file"].get<std::uint64_t>() +
                                       items["loose_not_found"].get<std::uint64_t>() +
                                       items["loose_self_container"].get<std::uint64_t>());
-  for (const char* kind : {"char_moved", "pet_shrunk", "npc_deleted", "item_destroyed", "respawn_point_deleted",
-                           "illegal_item_deleted", "left_loose"})
+  for (const char* kind : {"char_moved", "pet_shrunk", "npc_deleted", "item_destroyed",
+                           "respawn_point_deleted", "illegal_item_deleted", "left_loose"})
     EXPECT_GT(counts[kind], 0u) << kind << ": the generated save has some of every kind";
   EXPECT_EQ(summary["report"]["changes"].get<std::uint64_t>(),
-            ReadFile(dir.File("r.jsonl")).size() == 0 ? 0u : JsonLines(ReadFile(dir.File("r.jsonl"))).size());
+            ReadFile(dir.File("r.jsonl")).size() == 0
+                ? 0u
+                : JsonLines(ReadFile(dir.File("r.jsonl"))).size());
 
   // The check finds the same loose items, with the same lines.
   const CliRun check = Cli({"check", save, "--json", "-q"});
@@ -134,8 +146,9 @@ TEST_F(ReportCliTest, TheSummarySaysWhatItDescribes) {
   const CliRun r = Convert({});
   ASSERT_EQ(r.ShellStatus(), 0) << r.err;
   for (const std::string& expected :
-       {"source: '" + source + "'\n", std::string("passes: move chars off, shrink pets on, delete NPCs on, "
-                                                "delete respawn points on, illegal items off\n"),
+       {"source: '" + source + "'\n",
+        std::string("passes: move chars off, shrink pets on, delete NPCs on, "
+                    "delete respawn points on, illegal items off\n"),
         std::string("in the source:\n  characters: 2 (players 1, NPCs 1)\n"),
         std::string("  items left loose because their container comes later in the file: 1\n"),
         std::string("changes made:\n"), "character file: '" + chars + "' (created): ",
@@ -143,9 +156,9 @@ TEST_F(ReportCliTest, TheSummarySaysWhatItDescribes) {
     EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
 
   // Relative names are made absolute.
-  const CliRun relative =
-      Cli({"convert", "world.scp", "--world-file", "out-world.scp", "--char-file", "out-chars.scp", "--json", "-q"},
-          {"env", "-C", dir.path()});
+  const CliRun relative = Cli({"convert", "world.scp", "--world-file", "out-world.scp",
+                               "--char-file", "out-chars.scp", "--json", "-q"},
+                              {"env", "-C", dir.path()});
   ASSERT_EQ(relative.ShellStatus(), 0) << relative.err;
   const Json summary = Json::parse(relative.out);
   EXPECT_EQ(summary["ok"], true);
@@ -160,12 +173,14 @@ TEST_F(ReportCliTest, ADryRunTouchesNoFileButTheReport) {
   const auto before = std::filesystem::last_write_time(world);
   const CliRun r = Convert({"--dry-run", "--report", dir.File("r.jsonl"), "--backup"});
   ASSERT_EQ(r.ShellStatus(), 0) << r.err;
-  EXPECT_EQ(dir.Names(), (Lines{"out-world.scp", "r.jsonl", "world.scp"})) << "no target, no temporary file";
+  EXPECT_EQ(dir.Names(), (Lines{"out-world.scp", "r.jsonl", "world.scp"}))
+      << "no target, no temporary file";
   EXPECT_EQ(ReadFile(world), "old world\r\n");
   EXPECT_EQ(std::filesystem::last_write_time(world), before);
   EXPECT_EQ(JsonLines(ReadFile(dir.File("r.jsonl"))).size(), 3u);
   EXPECT_NE(r.out.find("dry run: nothing was written\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("world file: '" + world + "' (would be replaced): "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("world file: '" + world + "' (would be replaced): "), std::string::npos)
+      << r.out;
   EXPECT_EQ(r.err.find("saving files"), std::string::npos) << r.err;
 
   // The counts are those of the files a real run writes.
@@ -184,14 +199,15 @@ TEST_F(ReportCliTest, BackupsKeepTheReplacedTargets) {
   ASSERT_EQ(r.ShellStatus(), 0) << r.err;
   EXPECT_EQ(ReadFile(world + "~"), "old world\r\n") << "the last one replaced";
   EXPECT_FALSE(std::filesystem::exists(chars + "~")) << "a created target has nothing to keep";
-  EXPECT_NE(r.out.find("(replaced; the old one kept as '" + world + "~')"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("(replaced; the old one kept as '" + world + "~')"), std::string::npos)
+      << r.out;
 
   const std::string converted = ReadFile(world);
   ASSERT_EQ(Convert({"--suffix", ".bak", "-q"}).ShellStatus(), 0);
   EXPECT_EQ(ReadFile(world + ".bak"), converted);
   EXPECT_EQ(ReadFile(chars + ".bak"), ReadFile(chars));
-  EXPECT_EQ(dir.Names(), (Lines{"out-chars.scp", "out-chars.scp.bak", "out-world.scp", "out-world.scp.bak",
-                                "out-world.scp~", "world.scp"}));
+  EXPECT_EQ(dir.Names(), (Lines{"out-chars.scp", "out-chars.scp.bak", "out-world.scp",
+                                "out-world.scp.bak", "out-world.scp~", "world.scp"}));
   EXPECT_EQ(Convert({"--suffix", ""}).ShellStatus(), 2);
 }
 
@@ -202,40 +218,47 @@ TEST_F(ReportCliTest, AFailureWithJsonIsAJsonObjectToo) {
   const Json failure = Json::parse(r.out);
   EXPECT_EQ(failure["ok"], false);
   EXPECT_EQ(failure["exit_status"], 1);
-  EXPECT_NE(failure["error"].get<std::string>().find("can't find Source Worldfile"), std::string::npos) << r.out;
+  EXPECT_NE(failure["error"].get<std::string>().find("can't find Source Worldfile"),
+            std::string::npos)
+      << r.out;
   EXPECT_FALSE(r.err.empty()) << "the error is on stderr as well";
 
   const CliRun usage = Convert({"--json", "--priority", "0"});
   EXPECT_EQ(usage.ShellStatus(), 2);
   EXPECT_EQ(Json::parse(usage.out)["exit_status"], 2) << usage.out;
-  EXPECT_NE(Json::parse(Convert({"--json", "--world-fil", "x"}).out)["error"].get<std::string>().find("--world-file"),
-            std::string::npos);
+  EXPECT_NE(
+      Json::parse(Convert({"--json", "--world-fil", "x"}).out)["error"].get<std::string>().find(
+          "--world-file"),
+      std::string::npos);
 }
 
 TEST_F(ReportCliTest, CheckListsFindingsWithTheirLinesAndExitsWithItsOwnStatus) {
   const std::string odd = dir.File("odd.scp");
-  std::string save = Crlf({"[WORLDCHAR 1]", "SERIAL=5",             // 1-2
-                           "[WORLDITEM 2]", "SERIAL=7", "CONT=7",  // 3-5: inside itself
-                           "[WORLDITEM]", "SERIAL=5",              // 6-7: no id
+  std::string save = Crlf({"[WORLDCHAR 1]", "SERIAL=5",              // 1-2
+                           "[WORLDITEM 2]", "SERIAL=7", "CONT=7",    // 3-5: inside itself
+                           "[WORLDITEM]", "SERIAL=5",                // 6-7: no id
                            "[WORLDITEM 3]", "SERIAL=5", "NAME=a#b",  // 8-10: a NUL
-                           "[WORLDCHAR 4]", "SERIAL=5",            // 11-12: a second character 5
-                           "[EOF]", "more"});                      // 13-14
+                           "[WORLDCHAR 4]", "SERIAL=5",              // 11-12: a second character 5
+                           "[EOF]", "more"});                        // 13-14
   save[save.find('#')] = '\0';
   WriteFile(odd, save);
   const CliRun json = Cli({"check", odd, "--json", "-q"});
   EXPECT_EQ(json.ShellStatus(), cli::kExitFindings) << json.err;
   Lines found;
   for (const Json& o : JsonLines(json.out)) {
-    found.push_back(o["finding"].get<std::string>() + " " + std::to_string(o["line"].get<int>()) + " " +
-                    o["serial"].get<std::string>());
+    found.push_back(o["finding"].get<std::string>() + " " + std::to_string(o["line"].get<int>()) +
+                    " " + o["serial"].get<std::string>());
   }
-  EXPECT_EQ(found, (Lines{"left_loose 3 7", "self_container 3 7", "short_head 6 5", "duplicate_serial 8 5",
-                          "nul_byte 10 ", "duplicate_serial 11 5", "text_after_end 14 "}));
+  EXPECT_EQ(found,
+            (Lines{"left_loose 3 7", "self_container 3 7", "short_head 6 5", "duplicate_serial 8 5",
+                   "nul_byte 10 ", "duplicate_serial 11 5", "text_after_end 14 "}));
 
   const CliRun text = Cli({"check", odd, "-q"});
   EXPECT_EQ(text.ShellStatus(), cli::kExitFindings);
   EXPECT_NE(text.out.find("duplicate_serial         2"), std::string::npos) << text.out;
-  EXPECT_NE(text.out.find("  line 8, serial \"5\", section \"item\", first_line 6\n"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("  line 8, serial \"5\", section \"item\", first_line 6\n"),
+            std::string::npos)
+      << text.out;
 
   WriteFile(odd, Crlf({"[WORLDCHAR 1]", "SERIAL=5", "[EOF]"}));
   const CliRun clean = Cli({"check", odd});
@@ -273,37 +296,44 @@ TEST(SaveCheck, LinesNotedByTheAnalysisAreThoseASweepFinds) {
 
 TEST(FindingsText, ListsTheFirstOfEachKindUnlessAllAreAsked) {
   std::vector<Finding> findings;
-  for (int i = 1; i <= 12; ++i) findings.push_back({"nul_byte", "", static_cast<std::uint64_t>(i), 0, {}});
+  for (int i = 1; i <= 12; ++i)
+    findings.push_back({"nul_byte", "", static_cast<std::uint64_t>(i), 0, {}});
   const std::string some = cli::FindingsText(findings, "/w.scp", false);
-  EXPECT_NE(some.find("  line 10\n  ... and 2 more (--all lists every one)\n"), std::string::npos) << some;
+  EXPECT_NE(some.find("  line 10\n  ... and 2 more (--all lists every one)\n"), std::string::npos)
+      << some;
   const std::string all = cli::FindingsText(findings, "/w.scp", true);
   EXPECT_NE(all.find("  line 12\n"), std::string::npos);
   EXPECT_EQ(all.find("more"), std::string::npos);
 }
 
 TEST_F(ReportCliTest, ListsAreWarnedAboutOncePerKindWithLineNumbers) {
-  WriteFile(dir.File("illegal.txt"), Crlf({"\xef\xbb\xbf" "0186b", "186b", "", "0a]", " 0b", "0zzz "}));
+  WriteFile(dir.File("illegal.txt"), Crlf({"\xef\xbb\xbf"
+                                           "0186b",
+                                           "186b", "", "0a]", " 0b", "0zzz "}));
   WriteFile(dir.File("positions.txt"), "1,1,1\r\n2,2,2\r\n3,3,3\r\n");
   const CliRun r = Convert({"-q", "--illegal-items", dir.File("illegal.txt"), "--move-chars",
-                                   dir.File("positions.txt")});
+                            dir.File("positions.txt")});
   ASSERT_EQ(r.ShellStatus(), 0) << r.err;
   const std::string list = "'" + dir.File("illegal.txt") + "'";
-  for (const std::string& expected : {
-           list + ": line 1: a UTF-8 byte-order mark begins the file",
-           list + ": line 3: a blank line is an entry that matches no item",
-           list + ": lines 5 and 6: blanks before or after an entry are part of it",
-           list + ": line 2: an id without its leading \"0\" matches nothing",
-           list + ": line 4: an id ending in \"]\" matches nothing",
-           list + ": lines 1, 2, 4, 5 and 6: no item of the save has this id",
-           "'" + dir.File("positions.txt") + "': 3 positions, but 1 player character has a position line: the last 2 "
-                                       "are not used"}) {
-    EXPECT_NE(r.err.find("orvantor: warning: " + expected), std::string::npos) << expected << "\n" << r.err;
+  for (const std::string& expected :
+       {list + ": line 1: a UTF-8 byte-order mark begins the file",
+        list + ": line 3: a blank line is an entry that matches no item",
+        list + ": lines 5 and 6: blanks before or after an entry are part of it",
+        list + ": line 2: an id without its leading \"0\" matches nothing",
+        list + ": line 4: an id ending in \"]\" matches nothing",
+        list + ": lines 1, 2, 4, 5 and 6: no item of the save has this id",
+        "'" + dir.File("positions.txt") +
+            "': 3 positions, but 1 player character has a position line: the last 2 "
+            "are not used"}) {
+    EXPECT_NE(r.err.find("orvantor: warning: " + expected), std::string::npos) << expected << "\n"
+                                                                               << r.err;
   }
 
   WriteFile(dir.File("empty.txt"), "");
   const CliRun empty = Convert({"-q", "--illegal-items", dir.File("empty.txt")});
   EXPECT_EQ(empty.ShellStatus(), 0);
-  EXPECT_NE(empty.err.find("empty.txt': the file is empty: no item is removed"), std::string::npos) << empty.err;
+  EXPECT_NE(empty.err.find("empty.txt': the file is empty: no item is removed"), std::string::npos)
+      << empty.err;
   EXPECT_EQ(Convert({"--illegal-items", ""}).ShellStatus(), 2);
   EXPECT_EQ(Convert({"--move-chars", ""}).ShellStatus(), 2);
 }
@@ -320,8 +350,8 @@ TEST(ListWarnings, FewerPositionsThanPlayersAreHandedOutAgain) {
 TEST_F(ReportCliTest, HelpStatesTheDefaultsAndMisspellingsAreNamed) {
   const CliRun help = Cli({"convert", "--help"});
   EXPECT_EQ(help.ShellStatus(), 0);
-  for (const char* expected : {"deletes every NPC", "--report", "(default: deleted)", "process priority",
-                               "It does not change the files"})
+  for (const char* expected : {"deletes every NPC", "--report", "(default: deleted)",
+                               "process priority", "It does not change the files"})
     EXPECT_NE(help.out.find(expected), std::string::npos) << expected;
   EXPECT_EQ(Cli({"help", "convert"}).out, help.out);
   EXPECT_NE(Cli({"help"}).out.find("check"), std::string::npos);
@@ -330,10 +360,13 @@ TEST_F(ReportCliTest, HelpStatesTheDefaultsAndMisspellingsAreNamed) {
 
   const CliRun typo = Convert({"--world-fil", world});
   EXPECT_EQ(typo.ShellStatus(), 2);
-  EXPECT_NE(typo.err.find("unknown option --world-fil; did you mean --world-file?"), std::string::npos) << typo.err;
+  EXPECT_NE(typo.err.find("unknown option --world-fil; did you mean --world-file?"),
+            std::string::npos)
+      << typo.err;
   const CliRun command = Cli({"conver", source});
   EXPECT_EQ(command.ShellStatus(), 2);
-  EXPECT_NE(command.err.find("unknown command conver; did you mean convert?"), std::string::npos) << command.err;
+  EXPECT_NE(command.err.find("unknown command conver; did you mean convert?"), std::string::npos)
+      << command.err;
   EXPECT_EQ(cli::ClosestName("--xyzzy", {"--world-file", "--char-file"}), "");
   EXPECT_EQ(cli::ClosestName("--ill", {"--illegal-items", "--json"}), "--illegal-items");
 }
@@ -344,9 +377,11 @@ TEST(ProgressLine, FitsTheTerminalAndShowsTheStepAndTheWhole) {
   EXPECT_EQ(line.rfind("  2/4 [########", 0), 0u) << line;
   EXPECT_NE(line.find("]  50%  overall  37%"), std::string::npos) << line;
   for (int width : {8, 20, 40, 80, 200}) {
-    EXPECT_LT(static_cast<int>(cli::ProgressLine(3, 9, 42, width).size()), std::max(width, 2)) << width;
+    EXPECT_LT(static_cast<int>(cli::ProgressLine(3, 9, 42, width).size()), std::max(width, 2))
+        << width;
   }
-  EXPECT_EQ(cli::ProgressLine(1, 2, 500, 60).find("overall  50%") != std::string::npos, true) << "a full gauge";
+  EXPECT_EQ(cli::ProgressLine(1, 2, 500, 60).find("overall  50%") != std::string::npos, true)
+      << "a full gauge";
   EXPECT_EQ(cli::StepLine(3, 8, "deleting NPCs"), "[3/8] deleting NPCs");
 }
 

@@ -14,7 +14,9 @@ namespace orv::testing {
 
 bool CliRun::Exited(int code) const { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
 
-bool CliRun::KilledBy(int signal) const { return WIFSIGNALED(status) && WTERMSIG(status) == signal; }
+bool CliRun::KilledBy(int signal) const {
+  return WIFSIGNALED(status) && WTERMSIG(status) == signal;
+}
 
 int CliRun::ShellStatus() const {
   if (WIFEXITED(status)) return WEXITSTATUS(status);
@@ -26,8 +28,8 @@ CliProcess::CliProcess(const std::vector<std::string>& args, const std::string& 
                        const std::vector<std::string>& prefix,
                        const std::vector<std::string>& environment, CliStdout how) {
   static int serial = 0;
-  const std::string stem = scratch_dir + "/cli-" + std::to_string(::getpid()) + "-" +
-                           std::to_string(serial++);
+  const std::string stem =
+      scratch_dir + "/cli-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
   out_file_ = stem + ".out";
   err_file_ = stem + ".err";
   std::vector<std::string> argv = prefix;

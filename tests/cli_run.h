@@ -37,8 +37,7 @@ class CliProcess {
   // `environment` entries ("NAME=value") are added to the test's own.
   CliProcess(const std::vector<std::string>& args, const std::string& scratch_dir,
              const std::vector<std::string>& prefix = {},
-             const std::vector<std::string>& environment = {},
-             CliStdout out = CliStdout::kFile);
+             const std::vector<std::string>& environment = {}, CliStdout out = CliStdout::kFile);
   ~CliProcess();
   CliProcess(const CliProcess&) = delete;
   CliProcess& operator=(const CliProcess&) = delete;

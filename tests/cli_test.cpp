@@ -41,7 +41,8 @@ class CliTest : public ::testing::Test {
     return {r.ShellStatus(), r.out, r.err};
   }
   Result Convert(std::vector<std::string> extra, const std::string& environment = "") {
-    std::vector<std::string> args = {"convert", source, "--world-file", world, "--char-file", chars};
+    std::vector<std::string> args = {"convert", source,        "--world-file",
+                                     world,     "--char-file", chars};
     args.insert(args.end(), extra.begin(), extra.end());
     return Cli(args, environment);
   }
@@ -55,12 +56,18 @@ class CliTest : public ::testing::Test {
 bool IsOneJsonObject(const std::string& text) {
   std::size_t i = 0;
   std::string open;
-  auto skip_blanks = [&] { while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i; };
+  auto skip_blanks = [&] {
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  };
   auto value = [&]() -> bool {  // a scalar, or the start of a container
     skip_blanks();
     if (i >= text.size()) return false;
     const char c = text[i];
-    if (c == '{' || c == '[') { open.push_back(c); ++i; return true; }
+    if (c == '{' || c == '[') {
+      open.push_back(c);
+      ++i;
+      return true;
+    }
     if (c == '"') {
       for (++i; i < text.size() && text[i] != '"'; ++i) {
         if (static_cast<unsigned char>(text[i]) < 0x20) return false;
@@ -69,8 +76,8 @@ bool IsOneJsonObject(const std::string& text) {
       return i++ < text.size();
     }
     const std::size_t start = i;
-    while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '-' ||
-                               text[i] == '+' || text[i] == '.'))
+    while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) ||
+                               text[i] == '-' || text[i] == '+' || text[i] == '.'))
       ++i;
     const std::string word = text.substr(start, i - start);
     return word == "true" || word == "false" || word == "null" ||
@@ -85,7 +92,12 @@ bool IsOneJsonObject(const std::string& text) {
     skip_blanks();
     if (i >= text.size()) return false;
     const char closing = open.back() == '{' ? '}' : ']';
-    if (text[i] == closing) { open.pop_back(); ++i; expect_value = false; continue; }
+    if (text[i] == closing) {
+      open.pop_back();
+      ++i;
+      expect_value = false;
+      continue;
+    }
     if (!expect_value) {
       if (text[i] != ',') return false;
       ++i;
@@ -138,7 +150,8 @@ TEST_F(CliTest, JsonSummaryIsOneObject) {
 }
 
 TEST(JsonString, PathsOfAnyBytesStayValidJson) {
-  EXPECT_EQ(JsonString("caf\xc3\xa9/\xe2\x82\xac/\xf0\x9f\x8c\x8d"), "\"caf\xc3\xa9/\xe2\x82\xac/\xf0\x9f\x8c\x8d\"");
+  EXPECT_EQ(JsonString("caf\xc3\xa9/\xe2\x82\xac/\xf0\x9f\x8c\x8d"),
+            "\"caf\xc3\xa9/\xe2\x82\xac/\xf0\x9f\x8c\x8d\"");
   EXPECT_EQ(JsonString("a\xff\xe9z"), "\"a\\u00ff\\u00e9z\"") << "Latin-1 bytes";
   EXPECT_EQ(JsonString("\xc3"), "\"\\u00c3\"") << "a sequence cut short";
   EXPECT_EQ(JsonString("\xc0\xaf"), "\"\\u00c0\\u00af\"") << "an overlong slash";
@@ -190,9 +203,12 @@ TEST_F(CliTest, AMissingSourceFailsAndCreatesNoTarget) {
 TEST_F(CliTest, FailuresSayWhatWentWrongInOneLine) {
   const std::string unwritable = dir.File("no/such/folder/world.scp");
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"convert", source, "--world-file", unwritable, "--char-file", chars, "-q"},
-        std::vector<std::string>{"convert", source, "--world-file", source, "--char-file", chars, "-q"},
-        std::vector<std::string>{"convert", dir.path(), "--world-file", world, "--char-file", chars, "-q"},
+       {std::vector<std::string>{"convert", source, "--world-file", unwritable, "--char-file",
+                                 chars, "-q"},
+        std::vector<std::string>{"convert", source, "--world-file", source, "--char-file", chars,
+                                 "-q"},
+        std::vector<std::string>{"convert", dir.path(), "--world-file", world, "--char-file", chars,
+                                 "-q"},
         std::vector<std::string>{"convert", source, "--world-file", world, "--char-file", chars,
                                  "--illegal-items", dir.File("missing.txt"), "-q"}}) {
     const Result r = Cli(args);

@@ -154,13 +154,16 @@ TEST(Faults, AReadOnlyTargetFolderLeavesBothTargetsAlone) {
   WriteFile(folder + "/world.scp", "old world\r\n");
   WriteFile(dir.File("chars.scp"), "old chars\r\n");
   using std::filesystem::perms;
-  std::filesystem::permissions(dir.path(), perms::owner_all | perms::group_read | perms::group_exec |
-                                               perms::others_read | perms::others_exec);
+  std::filesystem::permissions(dir.path(), perms::owner_all | perms::group_read |
+                                               perms::group_exec | perms::others_read |
+                                               perms::others_exec);
   std::filesystem::permissions(folder, perms::owner_read | perms::owner_exec | perms::group_read |
-                                           perms::group_exec | perms::others_read | perms::others_exec);
+                                           perms::group_exec | perms::others_read |
+                                           perms::others_exec);
   std::filesystem::permissions(source, perms::owner_read | perms::owner_write | perms::others_read);
   // The superuser may write anywhere: run the command as nobody then.
-  const std::string as_user = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  const std::string as_user =
+      ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
   const std::string command = as_user + "'" + std::string(ORVANTOR_CLI) + "' convert '" + source +
                               "' --world-file '" + folder + "/world.scp' --char-file '" +
                               dir.File("chars.scp") + "' -q >/dev/null 2>&1";

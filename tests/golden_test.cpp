@@ -26,6 +26,7 @@ std::string MixedSeparators(const Lines& lines) {
 }
 
 const Lines kSmallSave = {
+    // clang-format off
     "// ORV world save", "TITLE=ORV 0.55i", "VERSION=0.55i", "SAVECOUNT=812", "  COLOR=455", "",
     "[WORLDCHAR 190]", "SERIAL=040", "NAME=Aldric", "ACCOUNT=aldric", "P=1000,1000,0",
     "COLOR=83ea", "FLAGS=08", "// remark",
@@ -42,9 +43,16 @@ const Lines kSmallSave = {
     "  [WORLDITEM 0c]", "SERIAL=081", "CONT=080",
     "[EOF]",
     "[WORLDITEM 0ff]", "SERIAL=090"};
+// clang-format on
 
-const Lines kOpening = {"// ORVANTOR v4.0 FULL - Pellacord", "", "// ORV world save",
-                        "TITLE=VANTOR 0.55i", "VERSION=0.99f", "SAVECOUNT=0", "  COLOR=455", ""};
+const Lines kOpening = {"// ORVANTOR v4.0 FULL - Pellacord",
+                        "",
+                        "// ORV world save",
+                        "TITLE=VANTOR 0.55i",
+                        "VERSION=0.99f",
+                        "SAVECOUNT=0",
+                        "  COLOR=455",
+                        ""};
 
 std::string Expected(const Lines& body) {
   Lines all = kOpening;
@@ -53,16 +61,18 @@ std::string Expected(const Lines& body) {
 }
 
 const Lines kAldricUnchanged = {
+    // clang-format off
     "[WORLDCHAR 0190]", "SERIAL=040", "NAME=Aldric", "ACCOUNT=aldric", "P=1000,1000,0",
     "COLOR=083ea", "FLAGS=08",
     "[WORLDITEM 09b2]", "SERIAL=041", "CONT=040", "TYPE=1",
     "[WORLDITEM 0eed]", "SERIAL=042", "CONT=041", "COLOR=0455", "[EOF]"};
+// clang-format on
 
 TEST(Golden, SmallSaveWithNoSwitch) {
   FileRun run(MixedSeparators(kSmallSave));
   ASSERT_EQ(run.Run().status, RunStatus::kCompleted);
   EXPECT_EQ(run.Chars(), Expected(kAldricUnchanged));
-  EXPECT_EQ(run.WorldFile(), Expected({
+  EXPECT_EQ(run.WorldFile(), Expected({// clang-format off
       "[WORLDCHAR 0e1]", "SERIAL=050", "NAME=Rex", "P=5,5,0", "FLAGS=0800",
       "[WORLDITEM 02007]", "SERIAL=051", "CONT=050", "LINK=040",
       "[WORLDCHAR 03]", "SERIAL=070", "NAME=Guard",
@@ -73,6 +83,7 @@ TEST(Golden, SmallSaveWithNoSwitch) {
       "[WORLDITEM 0bad]", "SERIAL=080",
       "[WORLDITEM 0c]", "SERIAL=081", "CONT=080",
       "[EOF]"}));
+                                       // clang-format on
 }
 
 TEST(Golden, SmallSaveWithEverySwitch) {
@@ -87,7 +98,7 @@ TEST(Golden, SmallSaveWithEverySwitch) {
   // links to Aldric, becomes an item in Aldric's "09b2" container, after
   // what it held; the guard's link names no character. Every NPC goes, the
   // respawn points go, and the listed kind goes with what it holds.
-  EXPECT_EQ(run.Chars(), Expected({
+  EXPECT_EQ(run.Chars(), Expected({// clang-format off
       "[WORLDCHAR 0190]", "SERIAL=040", "NAME=Aldric", "ACCOUNT=aldric", "P=1495,1629,10",
       "COLOR=083ea", "FLAGS=00",
       "[WORLDITEM 09b2]", "SERIAL=041", "CONT=040", "TYPE=1",
@@ -95,6 +106,7 @@ TEST(Golden, SmallSaveWithEverySwitch) {
       "[WORLDITEM 0186b]", "SERIAL=050", "NAME=Rex (shrinked by Pellacord)", "ATTR=020",
       "TYPE=37", "MORE1=0e1", "MORE2=0f5f", "CONT=041", "P=95,131,0", "",
       "[EOF]"}));
+                                   // clang-format on
   EXPECT_EQ(run.WorldFile(), Expected({"[EOF]"}));
 }
 
@@ -105,7 +117,7 @@ TEST(Golden, SmallSaveDeletingRespawnPointsOnly) {
   // The guard's memory object links to the removed type 34 item; Rex's
   // links to a character and stays.
   EXPECT_EQ(run.Chars(), Expected(kAldricUnchanged));
-  EXPECT_EQ(run.WorldFile(), Expected({
+  EXPECT_EQ(run.WorldFile(), Expected({// clang-format off
       "[WORLDCHAR 0e1]", "SERIAL=050", "NAME=Rex", "P=5,5,0", "FLAGS=0800",
       "[WORLDITEM 02007]", "SERIAL=051", "CONT=050", "LINK=040",
       "[WORLDCHAR 03]", "SERIAL=070", "NAME=Guard",
@@ -113,6 +125,7 @@ TEST(Golden, SmallSaveDeletingRespawnPointsOnly) {
       "[WORLDITEM 0bad]", "SERIAL=080",
       "[WORLDITEM 0c]", "SERIAL=081", "CONT=080",
       "[EOF]"}));
+                                       // clang-format on
 }
 
 // ---- the bundled sample
@@ -173,8 +186,10 @@ TEST_P(SampleGolden, MatchesTheGoldenFiles) {
     return;
   }
   ASSERT_TRUE(std::filesystem::exists(dir + "/chars.scp")) << "no golden files for " << c.Name();
-  EXPECT_TRUE(run.Chars() == ReadFile(dir + "/chars.scp")) << c.Name() << ": character file differs";
-  EXPECT_TRUE(run.WorldFile() == ReadFile(dir + "/world.scp")) << c.Name() << ": world file differs";
+  EXPECT_TRUE(run.Chars() == ReadFile(dir + "/chars.scp"))
+      << c.Name() << ": character file differs";
+  EXPECT_TRUE(run.WorldFile() == ReadFile(dir + "/world.scp"))
+      << c.Name() << ": world file differs";
 }
 
 INSTANTIATE_TEST_SUITE_P(AllSwitches, SampleGolden, ::testing::ValuesIn(AllCombos()),

@@ -169,8 +169,8 @@ TEST(Hostile, ValuesAtAndBeyondTheirLongestAreCutNotOverrun) {
   host.illegal = {"0123456789", std::string(300, '0'), ""};
   Output out = Convert("[WORLDCHAR 01234567890123]\r\nSERIAL=" + serial12 + "\r\nNAME=" + name40 +
                            "\r\nP=1,2,3\r\n"
-                           "[WORLDITEM 02007]\r\nSERIAL=x\r\nCONT=" + serial10 +
-                           "\r\nLINK=" + serial12 + "\r\nTYPE=123456789\r\n[EOF]\r\n",
+                           "[WORLDITEM 02007]\r\nSERIAL=x\r\nCONT=" +
+                           serial10 + "\r\nLINK=" + serial12 + "\r\nTYPE=123456789\r\n[EOF]\r\n",
                        host);
   EXPECT_TRUE(Framed(out.chars));
   EXPECT_TRUE(Framed(out.world));
@@ -182,10 +182,11 @@ TEST(Hostile, HugeAndBinaryLists) {
   for (int i = 0; i < 200000; ++i) many.Append("0" + std::to_string(i));
   host.illegal = many;
   host.positions.LoadFromBytes(std::string("\x00\xff\r\n\r\n\x01", 6));
-  Output out = Convert("[WORLDCHAR 0190]\r\nSERIAL=1\r\nACCOUNT=a\r\nP=1\r\n"
-                       "[WORLDCHAR 0190]\r\nSERIAL=2\r\nACCOUNT=a\r\nP=1\r\n"
-                       "[WORLDITEM 01000]\r\nSERIAL=3\r\nCONT=1\r\n[EOF]\r\n",
-                       host);
+  Output out = Convert(
+      "[WORLDCHAR 0190]\r\nSERIAL=1\r\nACCOUNT=a\r\nP=1\r\n"
+      "[WORLDCHAR 0190]\r\nSERIAL=2\r\nACCOUNT=a\r\nP=1\r\n"
+      "[WORLDITEM 01000]\r\nSERIAL=3\r\nCONT=1\r\n[EOF]\r\n",
+      host);
   EXPECT_NE(out.chars.find(std::string("P=\x00\xff\r\n", 6)), std::string::npos);
   EXPECT_NE(out.chars.find("P=\r\n"), std::string::npos);
   EXPECT_EQ(out.chars.find("[WORLDITEM 01000]"), std::string::npos) << "on the illegal list";

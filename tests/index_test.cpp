@@ -29,28 +29,27 @@ struct Analysed {
 };
 
 TEST(Index, ItemsHangUnderTheFirstCharacterFiledUnderTheirContainer) {
-  Analysed a({"[WORLDCHAR 01]", "SERIAL=5", "ACCOUNT=a", "NAME=first",
-              "[WORLDCHAR 01]", "SERIAL=5", "ACCOUNT=b", "NAME=second",
-              "[WORLDITEM 02]", "SERIAL=9", "CONT=5", "[EOF]"});
+  Analysed a({"[WORLDCHAR 01]", "SERIAL=5", "ACCOUNT=a", "NAME=first", "[WORLDCHAR 01]", "SERIAL=5",
+              "ACCOUNT=b", "NAME=second", "[WORLDITEM 02]", "SERIAL=9", "CONT=5", "[EOF]"});
   EXPECT_EQ(a.out.chars, (Lines{"[WORLDCHAR 01]", "SERIAL=5", "ACCOUNT=a", "NAME=first",
-                                "[WORLDITEM 02]", "SERIAL=9", "CONT=5",
-                                "[WORLDCHAR 01]", "SERIAL=5", "ACCOUNT=b", "NAME=second"}));
+                                "[WORLDITEM 02]", "SERIAL=9", "CONT=5", "[WORLDCHAR 01]",
+                                "SERIAL=5", "ACCOUNT=b", "NAME=second"}));
   EXPECT_EQ(a.w.ContainedCount, 1);
   EXPECT_EQ(a.w.UnownedCount, 0);
 }
 
 TEST(Index, CharactersAreSearchedBeforeItems) {
   // The item with serial 5 comes first, yet the character wins.
-  Analysed a({"[WORLDITEM 03]", "SERIAL=5", "[WORLDCHAR 01]", "SERIAL=5",
-              "[WORLDITEM 02]", "SERIAL=9", "CONT=5", "[EOF]"});
+  Analysed a({"[WORLDITEM 03]", "SERIAL=5", "[WORLDCHAR 01]", "SERIAL=5", "[WORLDITEM 02]",
+              "SERIAL=9", "CONT=5", "[EOF]"});
   EXPECT_EQ(a.out.world, (Lines{"[WORLDCHAR 01]", "SERIAL=5", "[WORLDITEM 02]", "SERIAL=9",
                                 "CONT=5", "[WORLDITEM 03]", "SERIAL=5"}));
   EXPECT_EQ(a.w.ContainedCount, 1);
 }
 
 TEST(Index, DuplicateItemSerialsFindTheFirstContainer) {
-  Analysed a({"[WORLDITEM 0a]", "SERIAL=7", "[WORLDITEM 0b]", "SERIAL=7",
-              "[WORLDITEM 0c]", "SERIAL=8", "CONT=7", "[EOF]"});
+  Analysed a({"[WORLDITEM 0a]", "SERIAL=7", "[WORLDITEM 0b]", "SERIAL=7", "[WORLDITEM 0c]",
+              "SERIAL=8", "CONT=7", "[EOF]"});
   EXPECT_EQ(a.out.world, (Lines{"[WORLDITEM 0a]", "SERIAL=7", "[WORLDITEM 0c]", "SERIAL=8",
                                 "CONT=7", "[WORLDITEM 0b]", "SERIAL=7"}));
 }
@@ -60,8 +59,8 @@ TEST(Index, AContainerReadLaterIsNeverFound) {
               "[WORLDITEM 03]", "SERIAL=10", "CONT=5", "[WORLDITEM 04]", "CONT=404", "[EOF]"});
   EXPECT_EQ(a.out.chars, (Lines{"[WORLDCHAR 01]", "SERIAL=5", "ACCOUNT=a", "[WORLDITEM 03]",
                                 "SERIAL=10", "CONT=5"}));
-  EXPECT_EQ(a.out.world, (Lines{"[WORLDITEM 02]", "SERIAL=9", "CONT=5", "[WORLDITEM 04]",
-                                "CONT=404"}));
+  EXPECT_EQ(a.out.world,
+            (Lines{"[WORLDITEM 02]", "SERIAL=9", "CONT=5", "[WORLDITEM 04]", "CONT=404"}));
   EXPECT_EQ(a.w.ContainedCount, 1);
   EXPECT_EQ(a.w.UnownedCount, 2);
 }
@@ -81,8 +80,8 @@ TEST(Index, EmptySerialsAreKeysToo) {
 }
 
 TEST(Index, AnItemThatNamesItselfAsContainerStaysUnowned) {
-  Analysed a({"[WORLDITEM 0a]", "SERIAL=3", "CONT=3", "[WORLDITEM 0b]", "SERIAL=4", "CONT=3",
-              "[EOF]"});
+  Analysed a(
+      {"[WORLDITEM 0a]", "SERIAL=3", "CONT=3", "[WORLDITEM 0b]", "SERIAL=4", "CONT=3", "[EOF]"});
   EXPECT_EQ(a.out.world, (Lines{"[WORLDITEM 0a]", "SERIAL=3", "CONT=3", "[WORLDITEM 0b]",
                                 "SERIAL=4", "CONT=3"}));
   EXPECT_EQ(a.w.ContainedCount, 1);
@@ -90,19 +89,19 @@ TEST(Index, AnItemThatNamesItselfAsContainerStaysUnowned) {
 }
 
 TEST(Index, LaterCONTLineWins) {
-  Analysed a({"[WORLDCHAR 01]", "SERIAL=1", "[WORLDCHAR 01]", "SERIAL=2",
-              "[WORLDITEM 0a]", "CONT=1", "SERIAL=3", "CONT=2", "[EOF]"});
+  Analysed a({"[WORLDCHAR 01]", "SERIAL=1", "[WORLDCHAR 01]", "SERIAL=2", "[WORLDITEM 0a]",
+              "CONT=1", "SERIAL=3", "CONT=2", "[EOF]"});
   EXPECT_EQ(a.out.world, (Lines{"[WORLDCHAR 01]", "SERIAL=1", "[WORLDCHAR 01]", "SERIAL=2",
                                 "[WORLDITEM 0a]", "CONT=1", "SERIAL=3", "CONT=2"}));
 }
 
 TEST(Index, SerialsAreComparedAsWholeTexts) {
   // "05" is not "5", and only the first 10 characters of a serial count.
-  Analysed a({"[WORLDCHAR 01]", "SERIAL=5", "[WORLDCHAR 01]", "SERIAL=0123456789",
-              "[WORLDITEM 0a]", "CONT=05", "[WORLDITEM 0b]", "CONT=0123456789xyz", "[EOF]"});
-  EXPECT_EQ(a.out.world, (Lines{"[WORLDCHAR 01]", "SERIAL=5", "[WORLDCHAR 01]",
-                                "SERIAL=0123456789", "[WORLDITEM 0b]", "CONT=0123456789xyz",
-                                "[WORLDITEM 0a]", "CONT=05"}));
+  Analysed a({"[WORLDCHAR 01]", "SERIAL=5", "[WORLDCHAR 01]", "SERIAL=0123456789", "[WORLDITEM 0a]",
+              "CONT=05", "[WORLDITEM 0b]", "CONT=0123456789xyz", "[EOF]"});
+  EXPECT_EQ(a.out.world,
+            (Lines{"[WORLDCHAR 01]", "SERIAL=5", "[WORLDCHAR 01]", "SERIAL=0123456789",
+                   "[WORLDITEM 0b]", "CONT=0123456789xyz", "[WORLDITEM 0a]", "CONT=05"}));
 }
 
 TEST(Index, ASerialEqualsOnlyTheSameText) {
@@ -223,7 +222,8 @@ std::string NestedSave(int depth, bool owned_by_npc) {
     save += "[WORLDITEM 0e75]\r\nSERIAL=";
     save += std::to_string(i);
     save += "\r\nCONT=";
-    save += i == 0 ? (owned_by_npc ? std::string("c") : std::string("none")) : std::to_string(i - 1);
+    save +=
+        i == 0 ? (owned_by_npc ? std::string("c") : std::string("none")) : std::to_string(i - 1);
     save += "\r\n";
   }
   return save + "[EOF]\r\n";

@@ -87,14 +87,16 @@ std::uint64_t ReferenceItemHeads(const std::string& bytes) {
 
 TEST(LineSplit, ItemHeadsAreCountedWhereALineBeginsUnindented) {
   EXPECT_EQ(CountLinesAndItemHeads("[WORLDITEM 01]\r\n[WORLDITEM 02]\n").item_heads, 2u);
-  EXPECT_EQ(CountLinesAndItemHeads(" [WORLDITEM 01]\r\nx[WORLDITEM\r\n[WORLDCHAR 01]").item_heads, 0u);
+  EXPECT_EQ(CountLinesAndItemHeads(" [WORLDITEM 01]\r\nx[WORLDITEM\r\n[WORLDCHAR 01]").item_heads,
+            0u);
   EXPECT_EQ(CountLinesAndItemHeads("a\r[WORLDITEM 01]\n[WORLDITE").item_heads, 0u)
       << "only heads after an LF are counted: the count is a guess to size the index";
   std::mt19937 rng(11);
   const std::string pieces[] = {"\r\n", "\n", "\r", "[WORLDITEM", "[WORLDITEM 0e]", "x", " "};
   for (int round = 0; round < 2000; ++round) {
     std::string bytes;
-    for (unsigned k = round % 4 == 0 ? rng() % 400 : rng() % 30; k > 0; --k) bytes += pieces[rng() % 7];
+    for (unsigned k = round % 4 == 0 ? rng() % 400 : rng() % 30; k > 0; --k)
+      bytes += pieces[rng() % 7];
     const LineCounts counts = CountLinesAndItemHeads(bytes);
     ASSERT_EQ(counts.lines, ReferenceLineCount(bytes)) << round;
     ASSERT_EQ(counts.item_heads, ReferenceItemHeads(bytes)) << round;
@@ -130,8 +132,15 @@ TEST(LineList, SavesEveryLineWithCrLfAndReplacesTheFile) {
 
 TEST(LineRules, StrippingAndValueCut) {
   EXPECT_EQ(StripLeading(std::string("\t \x01\x1f\0 x y ", 10)), "x y ");
-  EXPECT_EQ(StripLeading("\x7f" "a"), "\x7f" "a") << "only codes 0 to 32 are set aside";
-  EXPECT_EQ(StripLeading("\xa0" "a"), "\xa0" "a");
+  EXPECT_EQ(StripLeading("\x7f"
+                         "a"),
+            "\x7f"
+            "a")
+      << "only codes 0 to 32 are set aside";
+  EXPECT_EQ(StripLeading("\xa0"
+                         "a"),
+            "\xa0"
+            "a");
   EXPECT_EQ(ValueCut("SERIAL=", 8, 10), "");
   EXPECT_EQ(ValueCut("SERIAL=0123456789abc", 8, 10), "0123456789");
   EXPECT_EQ(ValueCut("NAME=Bo", 6, 30), "Bo");
@@ -207,9 +216,9 @@ TEST(SectionWalk, EndsAtTheNextStrippedBracketAndTellsCommentsApart) {
     };
   };
   EXPECT_EQ(WalkSection(c, note("head"), note("body"), note("comment")), 5u);
-  EXPECT_EQ(seen, (std::vector<std::string>{"head:  [WORLDITEM 01]|[WORLDITEM 01]|crlf", "body:A=1|A=1",
-                                            "comment:\t// note|// note|crlf", "body:  B=2|B=2|crlf",
-                                            "body:||crlf|as is"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"head:  [WORLDITEM 01]|[WORLDITEM 01]|crlf",
+                                            "body:A=1|A=1", "comment:\t// note|// note|crlf",
+                                            "body:  B=2|B=2|crlf", "body:||crlf|as is"}));
   EXPECT_EQ(c.Line(), "  [x]") << "left on the line that ends the section";
 
   // A section that runs to the end of the source ends there.

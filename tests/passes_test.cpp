@@ -114,9 +114,16 @@ TEST_F(PassTest, MoveCharsCountsEveryCharacterOnTheGauge) {
 
 // ---- shrinking pets
 
-const Lines kShrunkRex = {"[WORLDITEM 0186b]", "SERIAL=pet", "NAME=Rex (shrinked by Pellacord)",
-                          "ATTR=020", "TYPE=37", "MORE1=0e1", "MORE2=0f5f", "CONT=bp",
-                          "P=95,131,0", ""};
+const Lines kShrunkRex = {"[WORLDITEM 0186b]",
+                          "SERIAL=pet",
+                          "NAME=Rex (shrinked by Pellacord)",
+                          "ATTR=020",
+                          "TYPE=37",
+                          "MORE1=0e1",
+                          "MORE2=0f5f",
+                          "CONT=bp",
+                          "P=95,131,0",
+                          ""};
 
 Lines PetOf(const std::string& serial, const std::string& link, const Lines& body = {"NAME=Rex"}) {
   Lines pet = {"[WORLDCHAR e1]", "SERIAL=" + serial};
@@ -167,13 +174,16 @@ TEST(ShrinkPetsOnTwoThreads, ShrinksTheSamePetsInTheSameOrder) {
     Add(save, Player("o" + n));
     if (i % 4 != 0) Add(save, Item("09b2", "box" + n, "o" + n));
     Add(save, Item("0a", "gold" + n, i % 4 != 0 ? "box" + n : "o" + n));
-    const std::string link = i % 7 == 0 ? "nobody" : i % 11 == 0 ? "plain" + n : "o" + std::to_string(i * 7 % 3000);
+    const std::string link = i % 7 == 0    ? "nobody"
+                             : i % 11 == 0 ? "plain" + n
+                                           : "o" + std::to_string(i * 7 % 3000);
     Add(save, PetOf("pet" + n, link, {"NAME=Rex" + n}));
     if (i % 5 == 0) Add(save, Npc("plain" + n, {"NAME=guard"}));
   }
   const std::string bytes = Crlf(Save({save}));
   const auto run = [&](RunThreads threads, int position) {
-    return RunPass(bytes, position, [threads](World& w, RecordingHost& host) { ShrinkPets(w, host, threads); });
+    return RunPass(bytes, position,
+                   [threads](World& w, RecordingHost& host) { ShrinkPets(w, host, threads); });
   };
   for (int position : {0, 5, 250}) {
     const PassOutcome one = run(RunThreads::kOne, position);
@@ -202,26 +212,28 @@ TEST_F(PassTest, ShrinkPetsFindsNoPetOrNoContainer) {
     Load(save);
     ShrinkPets(w, host);
     const Bodies out = Out();
-    return Grep(out.chars, "[WORLDITEM 0186b]").size() + Grep(out.world, "[WORLDITEM 0186b]").size();
+    return Grep(out.chars, "[WORLDITEM 0186b]").size() +
+           Grep(out.world, "[WORLDITEM 0186b]").size();
   };
   Lines player_pet = PetOf("pp", "o");
   player_pet.insert(player_pet.begin() + 2, "ACCOUNT=x");
   EXPECT_EQ(shrunk_items(player_pet), 0u) << "a player is never a pet";
-  EXPECT_EQ(shrunk_items(Save({Npc("n"), Item("0b", "box", "n"),
-                               Item("2007", "m", "box", {"LINK=o"})})), 0u)
+  EXPECT_EQ(
+      shrunk_items(Save({Npc("n"), Item("0b", "box", "n"), Item("2007", "m", "box", {"LINK=o"})})),
+      0u)
       << "memory object inside a container";
   EXPECT_EQ(shrunk_items(PetOf("p", "bp")), 0u) << "link names an item";
   EXPECT_EQ(shrunk_items(PetOf("p", "")), 0u) << "empty link";
   EXPECT_EQ(shrunk_items(Save({Player("o2"), Item("0c", "c", "o2"), Item("09b2", "nested", "c"),
-                               PetOf("p", "o2")})), 0u)
+                               PetOf("p", "o2")})),
+            0u)
       << "the owner's only 09b2 container is nested";
   EXPECT_EQ(shrunk_items(PetOf("p", "o")), 1u);
 }
 
 TEST_F(PassTest, ShrinkPetsUsesTheOwnersLastReadContainerAndKeepsPetsInOrder) {
-  Load(Save({Player("o"), Item("09b2", "first", "o"), Item("09b2", "bp", "o"),
-             PetOf("pet", "o"), PetOf("cat", "o", {}),
-             PetOf("dog", "o", {"NAME=" + std::string(40, 'd')})}));
+  Load(Save({Player("o"), Item("09b2", "first", "o"), Item("09b2", "bp", "o"), PetOf("pet", "o"),
+             PetOf("cat", "o", {}), PetOf("dog", "o", {"NAME=" + std::string(40, 'd')})}));
   ShrinkPets(w, host);
   const Lines chars = Out().chars;
   EXPECT_EQ(Grep(chars, "CONT="), (Lines{"CONT=o", "CONT=o", "CONT=bp", "CONT=bp", "CONT=bp"}));
@@ -290,12 +302,12 @@ TEST_F(PassTest, DeleteRespawnPointsRemovesOnlyUnownedTypes69And34) {
 }
 
 TEST_F(PassTest, DeleteRespawnPointsTakesNpcsMemoryObjectsOfSpawnPointsOnly) {
-  const Lines save = Save({
-      Player("p"), Item("2007", "m5", "p", {"LINK=s34"}), Item("0c", "held34", "p", {"TYPE=34"}),
-      Item("0a", "s34", "", {"TYPE=34"}), Item("0b", "s69", "", {"TYPE=69"}),
-      Npc("n"), Item("2007", "m1", "n", {"LINK=s34"}), Item("2007", "m2", "n", {"LINK=s69"}),
-      Item("2007", "m3", "n", {"LINK=held34"}), Item("0d", "box", "n"),
-      Item("2007", "m4", "box", {"LINK=s34"})});
+  const Lines save =
+      Save({Player("p"), Item("2007", "m5", "p", {"LINK=s34"}),
+            Item("0c", "held34", "p", {"TYPE=34"}), Item("0a", "s34", "", {"TYPE=34"}),
+            Item("0b", "s69", "", {"TYPE=69"}), Npc("n"), Item("2007", "m1", "n", {"LINK=s34"}),
+            Item("2007", "m2", "n", {"LINK=s69"}), Item("2007", "m3", "n", {"LINK=held34"}),
+            Item("0d", "box", "n"), Item("2007", "m4", "box", {"LINK=s34"})});
   Load(save);
   DeleteRespawnPoints(w, host);
   Bodies out = Out();
@@ -342,10 +354,10 @@ TEST_F(PassTest, DeleteRespawnPointsRestartsTheGaugeButNotThePumpBetweenPhases) 
 // ---- deleting illegal items
 
 TEST_F(PassTest, DeleteIllegalItemsRemovesListedKindsWithTheirContents) {
-  const Lines save = Save({
-      Player("p"), Item("0a", "bag", "p"), Item("0bad", "badbag", "bag"), Item("0c", "x", "badbag"),
-      Item("0d", "y", "bag"), Npc("n"), Item("0bad", "npcs", "n"),
-      Item("0bad", "loose", ""), Item("0c", "kept", "loose"), Item("0e", "z", "")});
+  const Lines save =
+      Save({Player("p"), Item("0a", "bag", "p"), Item("0bad", "badbag", "bag"),
+            Item("0c", "x", "badbag"), Item("0d", "y", "bag"), Npc("n"), Item("0bad", "npcs", "n"),
+            Item("0bad", "loose", ""), Item("0c", "kept", "loose"), Item("0e", "z", "")});
   Load(save);
   host.illegal = LineList{"0bad"};
   DeleteIllegalItems(w, host);

@@ -31,8 +31,9 @@ namespace {
 using Names = std::vector<std::string>;
 using platform::Utf16;
 
-const std::string kSave = Crlf({"// saved by ORV", "[WORLDCHAR 01]", "SERIAL=p", "ACCOUNT=a",
-                                "[WORLDCHAR 02]", "SERIAL=n", "[WORLDITEM 03]", "SERIAL=i", "[EOF]"});
+const std::string kSave =
+    Crlf({"// saved by ORV", "[WORLDCHAR 01]", "SERIAL=p", "ACCOUNT=a", "[WORLDCHAR 02]",
+          "SERIAL=n", "[WORLDITEM 03]", "SERIAL=i", "[EOF]"});
 
 // orvantor.exe, beside this program.
 std::wstring CliPath() {
@@ -50,8 +51,8 @@ PROCESS_INFORMATION StartCli(const std::vector<std::string>& arguments, DWORD fl
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  EXPECT_TRUE(::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr,
-                               &startup, &process))
+  EXPECT_TRUE(::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                               nullptr, &startup, &process))
       << platform::SystemErrorText(::GetLastError());
   return process;
 }
@@ -71,14 +72,15 @@ DWORD AttributesOf(const std::string& path) { return ::GetFileAttributesW(Utf16(
 
 bool HasTemporaryFile(const TempDir& dir) {
   const Names names = dir.Names();
-  return std::any_of(names.begin(), names.end(),
-                     [](const std::string& n) { return n.find(".orvantor-") != std::string::npos; });
+  return std::any_of(names.begin(), names.end(), [](const std::string& n) {
+    return n.find(".orvantor-") != std::string::npos;
+  });
 }
 
 TEST(WindowsFiles, NamesOutsideTheAnsiCodePageConvertThroughTheCommandLine) {
-  const std::string source = "w\xc3\xb6rld-\xe4\xb8\x96\xe7\x95\x8c.scp";     // wörld-世界
-  const std::string world = "\xce\xa9\xce\xbc\xce\xad\xce\xb3\xce\xb1.scp";    // Ωμέγα
-  const std::string chars = "\xd0\xb3\xd0\xb5\xd1\x80\xd0\xbe\xd0\xb8.scp";    // герои
+  const std::string source = "w\xc3\xb6rld-\xe4\xb8\x96\xe7\x95\x8c.scp";    // wörld-世界
+  const std::string world = "\xce\xa9\xce\xbc\xce\xad\xce\xb3\xce\xb1.scp";  // Ωμέγα
+  const std::string chars = "\xd0\xb3\xd0\xb5\xd1\x80\xd0\xbe\xd0\xb8.scp";  // герои
   // The test means something only where the ANSI code page lacks them.
   BOOL lost = FALSE;
   const std::wstring wide = Utf16(source + world + chars);
@@ -138,8 +140,8 @@ TEST(WindowsFiles, ATargetAnotherProgramHoldsOpenIsRefused) {
   FileRun run(kSave);
   WriteFile(run.host.world_file, "old world");
   // As a server holds its files: readable by others, but not to be replaced.
-  const HANDLE held = ::CreateFileW(Utf16(run.host.world_file).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE held = ::CreateFileW(Utf16(run.host.world_file).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   const RunResult result = run.Run();
   ::CloseHandle(held);
@@ -239,7 +241,8 @@ TEST(WindowsFiles, ALinkedTargetIsWrittenWhereItLeadsAndTheLinkStays) {
     GTEST_SKIP() << "no symbolic links to be made here";
   ASSERT_EQ(run.Run().status, RunStatus::kCompleted);
   EXPECT_EQ(ReadFile(real).rfind("// ORVANTOR", 0), 0u);
-  EXPECT_NE(AttributesOf(run.host.char_file) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "the link stays";
+  EXPECT_NE(AttributesOf(run.host.char_file) & FILE_ATTRIBUTE_REPARSE_POINT, 0u)
+      << "the link stays";
   // One that leads nowhere is refused before anything is written.
   ::DeleteFileW(Utf16(real).c_str());
   EXPECT_EQ(run.Run().status, RunStatus::kFailed);
@@ -254,15 +257,16 @@ TEST(WindowsFiles, FreeSpaceAndTheReadOnlyAttributeAreTold) {
   EXPECT_FALSE(platform::IsReadOnly(dir.File("chars.scp")));
   ::SetFileAttributesW(Utf16(dir.File("chars.scp")).c_str(), FILE_ATTRIBUTE_READONLY);
   EXPECT_TRUE(platform::IsReadOnly(dir.File("chars.scp")));
-  EXPECT_TRUE(platform::IsReadOnly(dir.File("missing.scp"))) << "what cannot be read counts as read-only";
+  EXPECT_TRUE(platform::IsReadOnly(dir.File("missing.scp")))
+      << "what cannot be read counts as read-only";
   ::SetFileAttributesW(Utf16(dir.File("chars.scp")).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(WindowsFiles, SameFileSeesLinksAndIgnoresCase) {
   TempDir dir;
   WriteFile(dir.File("save.scp"), kSave);
-  ASSERT_TRUE(::CreateHardLinkW(Utf16(dir.File("link.scp")).c_str(), Utf16(dir.File("save.scp")).c_str(),
-                                nullptr));
+  ASSERT_TRUE(::CreateHardLinkW(Utf16(dir.File("link.scp")).c_str(),
+                                Utf16(dir.File("save.scp")).c_str(), nullptr));
   EXPECT_TRUE(platform::SameFile(dir.File("save.scp"), dir.File("link.scp")));
   EXPECT_TRUE(platform::SameFile(dir.File("New.scp"), dir.path() + "\\.\\new.SCP"));
   EXPECT_FALSE(platform::SameFile(dir.File("save.scp"), dir.File("new.scp")));
@@ -293,7 +297,8 @@ TEST(WindowsFiles, ASourceWrittenMeanwhileIsCaughtAndABigOneIsMapped) {
     bytes->CheckUnchanged();
     ADD_FAILURE() << "the change went unseen";
   } catch (const IoError& e) {
-    EXPECT_NE(std::string(e.what()).find("changed while it was read"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("changed while it was read"), std::string::npos)
+        << e.what();
   }
 }
 
@@ -303,7 +308,8 @@ TEST(WindowsFiles, ASaveOver4GiBIsMappedWhole) {
   // Sparse where the file system allows: only the end is written.
   const std::uint64_t size = (std::uint64_t{5} << 30) + 3;
   {
-    const HANDLE h = ::CreateFileW(Utf16(source).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    const HANDLE h =
+        ::CreateFileW(Utf16(source).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     DWORD unused = 0;
     ::DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &unused, nullptr);
@@ -383,7 +389,8 @@ TEST(WindowsInterruptsDeathTest, EachPhaseEndsAsItPromises) {
     }
     events.Sent();
     EXPECT_EXIT(InterruptedRun(target, platform::RunPhase::kSaved, CTRL_C_EVENT),
-                ::testing::ExitedWithCode(3), "interrupted by Ctrl\\+C after both files were saved");
+                ::testing::ExitedWithCode(3),
+                "interrupted by Ctrl\\+C after both files were saved");
     // Outside a run the event does what it does to any program. (Wine ends
     // such a program differently, and a death test's child not at all.)
     if (!UnderWine()) {
@@ -406,8 +413,9 @@ TEST(WindowsInterruptsDeathTest, CtrlCRemovesTheTemporaryFilesOfTheCommandLine) 
   WriteFile(run.host.char_file, "old chars");
   {
     ConsoleEventsPassBy events;
-    PROCESS_INFORMATION cli = StartCli({"convert", run.host.source, "--world-file",
-                                        run.host.world_file, "--char-file", run.host.char_file, "-q"});
+    PROCESS_INFORMATION cli =
+        StartCli({"convert", run.host.source, "--world-file", run.host.world_file, "--char-file",
+                  run.host.char_file, "-q"});
     while (!HasTemporaryFile(run.dir) && ::WaitForSingleObject(cli.hProcess, 1) == WAIT_TIMEOUT) {
     }
     events.Sent();

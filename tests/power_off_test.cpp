@@ -50,13 +50,15 @@ class PrivateBus {
  public:
   explicit PrivateBus(const TempDir& dir) : socket_(dir.File("bus")) {
     const std::string config = dir.File("bus.conf");
-    testing::WriteFile(config,
-                       "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
-                       "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                       "<busconfig><type>system</type><listen>unix:path=" + socket_ +
-                           "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                           "<allow user=\"*\"/><allow own=\"*\"/><allow send_destination=\"*\"/>"
-                           "<allow receive_sender=\"*\"/></policy></busconfig>\n");
+    testing::WriteFile(
+        config,
+        "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
+        "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+        "<busconfig><type>system</type><listen>unix:path=" +
+            socket_ +
+            "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+            "<allow user=\"*\"/><allow own=\"*\"/><allow send_destination=\"*\"/>"
+            "<allow receive_sender=\"*\"/></policy></busconfig>\n");
     const std::string config_arg = "--config-file=" + config;
     char* argv[] = {const_cast<char*>("dbus-daemon"), const_cast<char*>(config_arg.c_str()),
                     const_cast<char*>("--nofork"), const_cast<char*>("--nopidfile"), nullptr};
@@ -71,7 +73,9 @@ class PrivateBus {
   PrivateBus& operator=(const PrivateBus&) = delete;
 
   // Whether the bus takes connections (waits a while for it to start).
-  bool Up() const { return pid_ > 0 && testing::WaitUntil([&] { return Connectable(socket_); }); }
+  bool Up() const {
+    return pid_ > 0 && testing::WaitUntil([&] { return Connectable(socket_); });
+  }
   std::string Address() const { return "unix:path=" + socket_; }
 
  private:

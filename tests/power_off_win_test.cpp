@@ -58,12 +58,12 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disable_all, PTOKEN_PRIVILEGES sta
                            PTOKEN_PRIVILEGES previous, PDWORD return_length) {
   sys.calls.push_back(
       std::string("AdjustTokenPrivileges token=") + (token == kToken ? "opened" : "other") +
-      " disable_all=" + std::to_string(disable_all) + " count=" +
-      std::to_string(state->PrivilegeCount) + " luid=" +
-      std::to_string(state->Privileges[0].Luid.LowPart) + " attributes=" +
-      std::to_string(state->Privileges[0].Attributes) + " length=" + std::to_string(length) +
-      " previous=" + (previous ? "asked" : "none") + " return_length=" +
-      (return_length ? "asked" : "none"));
+      " disable_all=" + std::to_string(disable_all) +
+      " count=" + std::to_string(state->PrivilegeCount) +
+      " luid=" + std::to_string(state->Privileges[0].Luid.LowPart) +
+      " attributes=" + std::to_string(state->Privileges[0].Attributes) +
+      " length=" + std::to_string(length) + " previous=" + (previous ? "asked" : "none") +
+      " return_length=" + (return_length ? "asked" : "none"));
   return sys.adjust;
 }
 

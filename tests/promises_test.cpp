@@ -35,13 +35,16 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-const std::string kSave = Crlf({"TITLE=ORV", "[WORLDCHAR 01]", "SERIAL=p", "ACCOUNT=a", "[WORLDCHAR 02]",
-                                "SERIAL=n", "[WORLDITEM 03]", "SERIAL=i", "[EOF]"});
+const std::string kSave =
+    Crlf({"TITLE=ORV", "[WORLDCHAR 01]", "SERIAL=p", "ACCOUNT=a", "[WORLDCHAR 02]", "SERIAL=n",
+          "[WORLDITEM 03]", "SERIAL=i", "[EOF]"});
 const std::string kOldChars = "old chars\r\n";
 const std::string kOldWorld = "old world\r\n";
 
 std::size_t Lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 // A Unix stream socket bound to `path`, or -1.
 int BoundSocket(const std::string& path) {
@@ -98,8 +101,8 @@ class Promises : public ::testing::Test {
 
   std::vector<std::string> Convert(const std::vector<std::string>& extra = {},
                                    const std::string& from = "") const {
-    std::vector<std::string> args = {"convert", from.empty() ? source : from, "--world-file", world,
-                                     "--char-file", chars, "-q"};
+    std::vector<std::string> args = {
+        "convert", from.empty() ? source : from, "--world-file", world, "--char-file", chars, "-q"};
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
   }
@@ -121,7 +124,9 @@ class Promises : public ::testing::Test {
     EXPECT_TRUE(Has(ReadFile(world), "SERIAL=i\r\n[EOF]\r\n"));
   }
   // A run of the FIFO "held.scp", held until released.
-  HeldRun Held() { return HeldRun(dir.File("held.scp"), Convert({}, dir.File("held.scp")), scratch.path()); }
+  HeldRun Held() {
+    return HeldRun(dir.File("held.scp"), Convert({}, dir.File("held.scp")), scratch.path());
+  }
 
   bool HasTemporaries() const {
     const Names names = dir.Names();
@@ -149,7 +154,8 @@ TEST_F(Promises, AnInterruptRemovesTheTemporaryFilesAndEndsByItsSignal) {
     const CliRun r = held.process().Wait();
     EXPECT_TRUE(r.KilledBy(signal)) << r.status << " " << r.err;
     EXPECT_EQ(r.ShellStatus(), 128 + signal);
-    EXPECT_EQ(r.err, std::string("orvantor: interrupted by ") + name + "; the targets are unchanged\n");
+    EXPECT_EQ(r.err,
+              std::string("orvantor: interrupted by ") + name + "; the targets are unchanged\n");
     ExpectUnchanged({"held.scp"});
   }
 }
@@ -178,14 +184,17 @@ TEST_F(Promises, AKilledRunsTemporaryFilesAreRemovedByTheNextRunWhichSaysSo) {
     EXPECT_TRUE(held.process().Wait().KilledBy(SIGKILL));
   }
   // A temporary file of a process that still runs (this one) stays.
-  const std::string alive = dir.File(".chars.scp.orvantor-" + std::to_string(::getpid()) + "-7.tmp");
+  const std::string alive =
+      dir.File(".chars.scp.orvantor-" + std::to_string(::getpid()) + "-7.tmp");
   WriteFile(alive, "busy");
   ASSERT_EQ(dir.Names().size(), 6u) << "the killed run's two temporary files are left";
   const CliRun r = Run();
   EXPECT_TRUE(r.Exited(0)) << r.err;
   EXPECT_EQ(Lines(r.err), 1u) << r.err;
-  EXPECT_TRUE(Has(r.err, "orvantor: removed 2 temporary files left by an earlier run that was "
-                         "stopped: '" + dir.path() + "/.chars.scp.orvantor-"))
+  EXPECT_TRUE(Has(r.err,
+                  "orvantor: removed 2 temporary files left by an earlier run that was "
+                  "stopped: '" +
+                      dir.path() + "/.chars.scp.orvantor-"))
       << r.err;
   ExpectSaved();
   EXPECT_EQ(dir.Names(), (Names{".chars.scp.orvantor-" + std::to_string(::getpid()) + "-7.tmp",
@@ -201,7 +210,11 @@ TEST_F(Promises, ASecondRenameThatFailsPutsTheFirstTargetBack) {
   if (std::system(("chattr +i '" + world + "' 2>/dev/null").c_str()) != 0)
     GTEST_SKIP() << "this file system cannot mark a file immutable";
   std::system(("chattr -i '" + world + "'").c_str());
-  const struct stat before = [&] { struct stat st; ::stat(chars.c_str(), &st); return st; }();
+  const struct stat before = [&] {
+    struct stat st;
+    ::stat(chars.c_str(), &st);
+    return st;
+  }();
   HeldRun held = Held();
   ASSERT_TRUE(WaitUntil([&] { return HasTemporaries(); }));
   ASSERT_EQ(std::system(("chattr +i '" + world + "'").c_str()), 0);
@@ -240,9 +253,9 @@ TEST_F(Promises, ACommitThatCannotBeUndoneIsExitStatus4AndSaysWhichFileIsNew) {
   for (const char* rule : {"chars.scp:1", "world.scp:1"}) {
     SetUp();
     fs::remove(dir.File(names[0]));
-    const CliRun once = Run({}, {"LD_PRELOAD=" ORVANTOR_RENAME_FAULT,
-                                 "ASAN_OPTIONS=verify_asan_link_order=0",
-                                 std::string("ORVANTOR_FAIL_RENAMES=") + rule});
+    const CliRun once =
+        Run({}, {"LD_PRELOAD=" ORVANTOR_RENAME_FAULT, "ASAN_OPTIONS=verify_asan_link_order=0",
+                 std::string("ORVANTOR_FAIL_RENAMES=") + rule});
     EXPECT_TRUE(once.Exited(1)) << rule << once.err;
     ExpectUnchanged();
   }
@@ -257,8 +270,9 @@ TEST_F(Promises, WhatCanBeKnownBeforeTheWorkIsRefusedBeforeIt) {
   EXPECT_TRUE(Has(r.err, "File name too long")) << r.err;
   ExpectUnchanged();
   // A folder that does not exist.
-  r = RunCli({"convert", source, "--world-file", dir.File("gone/w.scp"), "--char-file", chars, "-q"},
-             scratch.path());
+  r = RunCli(
+      {"convert", source, "--world-file", dir.File("gone/w.scp"), "--char-file", chars, "-q"},
+      scratch.path());
   EXPECT_TRUE(r.Exited(1));
   ExpectUnchanged();
   if (!IsRoot()) GTEST_SKIP() << "immutable files and other users need the superuser";
@@ -278,8 +292,8 @@ TEST_F(Promises, WhatCanBeKnownBeforeTheWorkIsRefusedBeforeIt) {
   ::chmod(source.c_str(), 0644);
   WriteFile(sticky + "/w.scp", kOldWorld);
   ::chmod((sticky + "/w.scp").c_str(), 0666);  // writable, but not nobody's
-  r = RunCli({"convert", source, "--world-file", sticky + "/w.scp", "--char-file", sticky + "/c.scp",
-              "-q"},
+  r = RunCli({"convert", source, "--world-file", sticky + "/w.scp", "--char-file",
+              sticky + "/c.scp", "-q"},
              scratch.path(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
   EXPECT_TRUE(r.Exited(1)) << r.err;
   EXPECT_TRUE(Has(r.err, "belongs to another user in a folder where only the owner may replace"))
@@ -314,15 +328,20 @@ TEST_F(Promises, EachFileIsSyncedBeforeTheRenamesAndTheFolderAfter) {
     for (const std::string& line : lines) {
       const bool is_sync = Has(line, "fsync(");
       if (!is_sync && !Has(line, "rename(")) continue;
-      if (is_sync && Has(line, ".chars.scp.orvantor-")) calls.push_back("sync chars");
-      else if (is_sync && Has(line, ".world.scp.orvantor-")) calls.push_back("sync world");
-      else if (is_sync && Has(line, "<" + dir.path() + ">")) calls.push_back("sync folder");
-      else if (Has(line, "\"" + chars + "\"")) calls.push_back("rename chars");
-      else if (Has(line, "\"" + world + "\"")) calls.push_back("rename world");
+      if (is_sync && Has(line, ".chars.scp.orvantor-"))
+        calls.push_back("sync chars");
+      else if (is_sync && Has(line, ".world.scp.orvantor-"))
+        calls.push_back("sync world");
+      else if (is_sync && Has(line, "<" + dir.path() + ">"))
+        calls.push_back("sync folder");
+      else if (Has(line, "\"" + chars + "\""))
+        calls.push_back("rename chars");
+      else if (Has(line, "\"" + world + "\""))
+        calls.push_back("rename world");
     }
     if (sync) {
-      EXPECT_EQ(calls, (Names{"sync chars", "sync world", "rename chars", "rename world",
-                              "sync folder"}));
+      EXPECT_EQ(calls,
+                (Names{"sync chars", "sync world", "rename chars", "rename world", "sync folder"}));
     } else {
       EXPECT_EQ(calls, (Names{"rename chars", "rename world"}));
     }
@@ -399,7 +418,7 @@ TEST_F(Promises, ALinkedTargetIsWrittenWhereItLeadsAndTheLinkStays) {
   WriteFile(dir.File("real/chars.scp"), kOldChars);
   fs::remove(chars);
   fs::remove(world);
-  fs::create_symlink("real/chars.scp", chars);             // relative, to a file
+  fs::create_symlink("real/chars.scp", chars);                // relative, to a file
   fs::create_symlink(dir.File("real/new-world.scp"), world);  // dangling
   CliRun r = Run();
   ASSERT_TRUE(r.Exited(0)) << r.err;
@@ -515,9 +534,13 @@ TEST_F(Promises, ASourceWrittenInPlaceDuringTheRunIsNotCommitted) {
 }
 
 TEST_F(Promises, ASourceThatIsNoWorldSaveIsRefusedUnlessForced) {
-  const std::string message = "' is not a world save: it has no [WORLDCHAR or [WORLDITEM section "
-                              "and no [EOF] line (give --force to go ahead anyway)\n";
-  for (const std::string& bytes : {std::string(), std::string("\x7f" "ELF\x02\x01\x01\0\0\0", 10),
+  const std::string message =
+      "' is not a world save: it has no [WORLDCHAR or [WORLDITEM section "
+      "and no [EOF] line (give --force to go ahead anyway)\n";
+  for (const std::string& bytes : {std::string(),
+                                   std::string("\x7f"
+                                               "ELF\x02\x01\x01\0\0\0",
+                                               10),
                                    Crlf({"1495,1629,10", "0186b"})}) {
     const std::string other = dir.File("other.bin");
     WriteFile(other, bytes);
@@ -571,7 +594,8 @@ TEST_F(Promises, ThePowerOffIsAskedOnlyOnceTheSummaryIsOut) {
   ::close(caller);
   ::close(listener);
   EXPECT_TRUE(r.Exited(3)) << r.status << r.err;
-  EXPECT_TRUE(Has(r.err, "orvantor: interrupted by SIGTERM after both files were saved\n")) << r.err;
+  EXPECT_TRUE(Has(r.err, "orvantor: interrupted by SIGTERM after both files were saved\n"))
+      << r.err;
   ExpectSaved();
 }
 
@@ -580,8 +604,9 @@ TEST_F(Promises, FileNamesInMessagesCannotSplitOrForgeALine) {
   const CliRun r = RunCli(Convert({}, odd + "/w.scp"), scratch.path());
   EXPECT_TRUE(r.Exited(1));
   EXPECT_EQ(Lines(r.err), 1u) << r.err;
-  const CliRun t = RunCli({"convert", source, "--world-file", odd + "/w.scp", "--char-file", chars, "-q"},
-                          scratch.path());
+  const CliRun t =
+      RunCli({"convert", source, "--world-file", odd + "/w.scp", "--char-file", chars, "-q"},
+             scratch.path());
   EXPECT_TRUE(t.Exited(1));
   EXPECT_EQ(t.err, "Error: cannot write into the folder '" + dir.path() +
                        "/gone\\nError: forged\\x1b[2J': No such file or directory\n");
@@ -594,10 +619,10 @@ TEST_F(Promises, AThreadThatCannotStartIsNamed) {
   ::chmod(dir.path().c_str(), 0777);
   ::chmod(source.c_str(), 0644);
   const std::string c = dir.File("new-chars.scp"), w = dir.File("new-world.scp");
-  const CliRun r =
-      RunCli({"convert", source, "--world-file", w, "--char-file", c, "-q"}, scratch.path(),
-             {"prlimit", "--nproc=1", "setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"},
-             {"ASAN_OPTIONS=detect_leaks=0"});  // the leak checker needs a thread too
+  const CliRun r = RunCli(
+      {"convert", source, "--world-file", w, "--char-file", c, "-q"}, scratch.path(),
+      {"prlimit", "--nproc=1", "setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"},
+      {"ASAN_OPTIONS=detect_leaks=0"});  // the leak checker needs a thread too
   EXPECT_TRUE(r.Exited(1)) << r.status << r.err;
   EXPECT_EQ(Lines(r.err), 1u) << r.err;
   EXPECT_TRUE(Has(r.err, "cannot start a worker thread to write '")) << r.err;
@@ -611,7 +636,8 @@ TEST_F(Promises, ADiskThatFillsUpLosesNothing) {
   // holding both targets; the source (about 4 MB) lies outside.
   if (!IsRoot()) GTEST_SKIP() << "mounting a small tmpfs needs the superuser";
   std::string big = "TITLE=ORV\r\n";
-  for (int i = 0; i < 100000; ++i) big += "[WORLDITEM 0eed]\r\nSERIAL=" + std::to_string(i) + "\r\n";
+  for (int i = 0; i < 100000; ++i)
+    big += "[WORLDITEM 0eed]\r\nSERIAL=" + std::to_string(i) + "\r\n";
   big += "[EOF]\r\n";
   WriteFile(source, big);
   const std::string small = dir.File("small");
@@ -620,11 +646,15 @@ TEST_F(Promises, ADiskThatFillsUpLosesNothing) {
   const std::string script =
       "mount -t tmpfs -o size=1m none \"$0\" || exit 77; "
       "printf 'old world\\r\\n' >\"$0/world.scp\"; printf 'old chars\\r\\n' >\"$0/chars.scp\"; "
-      "\"$@\"; s=$?; ls -A \"$0\" >'" + out + "ls'; cat \"$0/world.scp\" >'" + out + "world'; "
-      "cat \"$0/chars.scp\" >'" + out + "chars'; exit $s";
+      "\"$@\"; s=$?; ls -A \"$0\" >'" +
+      out + "ls'; cat \"$0/world.scp\" >'" + out +
+      "world'; "
+      "cat \"$0/chars.scp\" >'" +
+      out + "chars'; exit $s";
   const CliRun r = RunCli({"convert", source, "--world-file", small + "/world.scp", "--char-file",
                            small + "/chars.scp", "-q"},
-                          scratch.path(), {"unshare", "-m", "--propagation", "private", "sh", "-c", script, small});
+                          scratch.path(),
+                          {"unshare", "-m", "--propagation", "private", "sh", "-c", script, small});
   if (r.Exited(77)) GTEST_SKIP() << "no private mount namespace here: " << r.err;
   EXPECT_TRUE(r.Exited(1)) << r.status << r.err;
   EXPECT_TRUE(Has(r.err, "No space left on device")) << r.err;

@@ -23,7 +23,7 @@ class RecordingHost : public RunHost {
   LineList positions, illegal;
   int position = 250;
   std::string caption = "ORVANTOR v4.0 FULL - Pellacord";
-  bool cancel = false;            // answered by CancelRequested
+  bool cancel = false;  // answered by CancelRequested
   int message_box_answer = kIdOk;
   // Runs inside every ProcessMessages, as a window handler would.
   std::function<void(RecordingHost&)> on_process_messages;

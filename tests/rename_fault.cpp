@@ -36,7 +36,8 @@ bool ShouldFail(const char* to) {
     const std::string suffix = rule.substr(0, colon);
     const int nth = std::atoi(rule.c_str() + colon + 1);
     const std::size_t n = std::strlen(to);
-    if (n < suffix.size() || suffix.compare(0, suffix.size(), to + n - suffix.size()) != 0) continue;
+    if (n < suffix.size() || suffix.compare(0, suffix.size(), to + n - suffix.size()) != 0)
+      continue;
     if (++counts[i] == nth) fail = true;
   }
   return fail;
@@ -59,8 +60,8 @@ extern "C" int fsync(int fd) {
   static const Fsync real = reinterpret_cast<Fsync>(::dlsym(RTLD_NEXT, "fsync"));
   if (const char* which = std::getenv("ORVANTOR_FAIL_SYNC")) {
     struct stat st;
-    if (::fstat(fd, &st) == 0 && (std::strcmp(which, "folder") == 0 ? S_ISDIR(st.st_mode)
-                                                                       : S_ISREG(st.st_mode))) {
+    if (::fstat(fd, &st) == 0 &&
+        (std::strcmp(which, "folder") == 0 ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode))) {
       errno = EIO;
       return -1;
     }

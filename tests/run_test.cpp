@@ -20,9 +20,9 @@ namespace {
 using Lines = std::vector<std::string>;
 const std::string kCaption = "// ORVANTOR v4.0 FULL - Pellacord";
 
-const std::string kSave = Crlf({"// saved by ORV", "TITLE=ORV 0.55", "[WORLDCHAR 01]", "SERIAL=p",
-                                "ACCOUNT=a", "[WORLDCHAR 02]", "SERIAL=n", "[WORLDITEM 03]",
-                                "SERIAL=i", "[EOF]"});
+const std::string kSave =
+    Crlf({"// saved by ORV", "TITLE=ORV 0.55", "[WORLDCHAR 01]", "SERIAL=p", "ACCOUNT=a",
+          "[WORLDCHAR 02]", "SERIAL=n", "[WORLDITEM 03]", "SERIAL=i", "[EOF]"});
 
 TEST(Run, FramesBothFiles) {
   FileRun run(kSave);
@@ -64,8 +64,8 @@ TEST(Run, StatusTextsInOrder) {
             (Lines{"loading file into memory (this may take some minutes)", "analysing worldfile",
                    "moving chars to specified positions", "shrinking pets", "deleting NPCs",
                    "deleting respawn points", "deleting memory objects linked to spawn points",
-                   "deleting illegal items", "processing chars", "processing items",
-                   "saving files", "shutting down the PC", "ready"}));
+                   "deleting illegal items", "processing chars", "processing items", "saving files",
+                   "shutting down the PC", "ready"}));
 }
 
 TEST(Run, PowerOffIsRequestedAndTheRunStillEndsReady) {
@@ -73,7 +73,9 @@ TEST(Run, PowerOffIsRequestedAndTheRunStillEndsReady) {
   run.host.Set(Switch::kTurnOffPc, true);
   ASSERT_EQ(run.Run().status, RunStatus::kCompleted);
   const Lines& e = run.host.events;
-  auto at = [&](const std::string& event) { return std::find(e.begin(), e.end(), event) - e.begin(); };
+  auto at = [&](const std::string& event) {
+    return std::find(e.begin(), e.end(), event) - e.begin();
+  };
   EXPECT_EQ(at("shutdown"), at("status:shutting down the PC") + 1);
   EXPECT_EQ(at("status:ready"), at("shutdown") + 1);
   EXPECT_EQ(e[at("status:ready") + 1], "progress:0");
@@ -82,19 +84,30 @@ TEST(Run, PowerOffIsRequestedAndTheRunStillEndsReady) {
 
 Lines LockEvents() {
   Lines l;
-  for (const char* c : {"BitBtn1", "CheckBox1", "CheckBox2", "CheckBox3", "CheckBox4", "CheckBox5",
-                        "BitBtn3", "BitBtn4", "BitBtn5", "Button1", "Button2", "Button3", "Memo4",
-                        "Memo5"})
+  for (const char* c :
+       {"BitBtn1", "CheckBox1", "CheckBox2", "CheckBox3", "CheckBox4", "CheckBox5", "BitBtn3",
+        "BitBtn4", "BitBtn5", "Button1", "Button2", "Button3", "Memo4", "Memo5"})
     l.push_back(std::string(c) + "=0");
   return l;
 }
 
 Lines UnlockEvents(bool move, bool illegal, bool delete_npcs) {
   auto on = [](bool b) { return b ? std::string("=1") : std::string("=0"); };
-  return {"BitBtn1=1", "CheckBox1=1", "CheckBox2=1", "CheckBox3" + on(delete_npcs),
-          "CheckBox4=1", "CheckBox5=1", "BitBtn2" + on(move), "BitBtn3" + on(move),
-          "BitBtn4" + on(illegal), "BitBtn5" + on(illegal), "Button1=1", "Button2=1",
-          "Button3=1", "Memo4" + on(move), "Memo5" + on(illegal)};
+  return {"BitBtn1=1",
+          "CheckBox1=1",
+          "CheckBox2=1",
+          "CheckBox3" + on(delete_npcs),
+          "CheckBox4=1",
+          "CheckBox5=1",
+          "BitBtn2" + on(move),
+          "BitBtn3" + on(move),
+          "BitBtn4" + on(illegal),
+          "BitBtn5" + on(illegal),
+          "Button1=1",
+          "Button2=1",
+          "Button3=1",
+          "Memo4" + on(move),
+          "Memo5" + on(illegal)};
 }
 
 TEST(Run, LocksTheWindowFirstAndUnlocksItLastAsTheSwitchesSay) {
@@ -119,7 +132,8 @@ TEST(Run, LocksTheWindowFirstAndUnlocksItLastAsTheSwitchesSay) {
 }
 
 TEST(Run, AMissingSourceShowsTheMessageAndChangesNothing) {
-  if (UnderWine()) GTEST_SKIP() << "Wine keeps a file removed while it is mapped until it is unmapped";
+  if (UnderWine())
+    GTEST_SKIP() << "Wine keeps a file removed while it is mapped until it is unmapped";
   FileRun run(kSave);
   ASSERT_EQ(run.Run().status, RunStatus::kCompleted);
   const std::string chars = run.Chars(), world = run.WorldFile();
@@ -208,7 +222,8 @@ TEST(Run, AReplacedTargetKeepsItsPermissions) {
   namespace fs = std::filesystem;
   fs::permissions(run.host.char_file, fs::perms::owner_read | fs::perms::owner_write);
   ASSERT_EQ(run.Run().status, RunStatus::kCompleted);
-  EXPECT_EQ(fs::status(run.host.char_file).permissions(), fs::perms::owner_read | fs::perms::owner_write)
+  EXPECT_EQ(fs::status(run.host.char_file).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write)
       << "a private character file must not become readable by others";
 }
 #endif
@@ -229,9 +244,11 @@ TEST(Run, TargetsThatAreTheSourceOrEachOtherAreRefusedBeforeAnything) {
   const std::string link = run.dir.File("hard-link.scp");
   std::filesystem::create_hard_link(run.host.source, link);
   const std::string out = run.dir.File("out.scp");
-  struct Case { std::string world, chars; };
-  for (const Case& c : {Case{run.host.source, out}, Case{out, link},
-                        Case{out, run.dir.path() + "/./out.scp"}}) {
+  struct Case {
+    std::string world, chars;
+  };
+  for (const Case& c :
+       {Case{run.host.source, out}, Case{out, link}, Case{out, run.dir.path() + "/./out.scp"}}) {
     run.host.ClearEvents();
     run.host.world_file = c.world;
     run.host.char_file = c.chars;
@@ -263,7 +280,6 @@ TEST(Run, AMillionSectionSaveConverts) {
   EXPECT_EQ(result.summary.char_file_bytes, save.size() + kCaption.size() + 4 + 7);
 }
 
-
 // The sample save's sections twenty times over (its "[EOF]" and what
 // follows cut off), then a generated save: every pass finds work in it.
 std::string PassRichSave() {
@@ -279,8 +295,7 @@ struct MemoryRun {
   std::string chars, world;
 };
 
-MemoryRun RunInMemory(const std::string& save, RunThreads threads, int position,
-                      bool delete_npcs) {
+MemoryRun RunInMemory(const std::string& save, RunThreads threads, int position, bool delete_npcs) {
   World w;
   RecordingHost host;
   host.position = position;
@@ -301,7 +316,8 @@ TEST(Run, TwoThreadsWriteTheSameFilesWithTheSamePumpsAsOne) {
       const MemoryRun one = RunInMemory(save, RunThreads::kOne, position, delete_npcs);
       const MemoryRun two = RunInMemory(save, RunThreads::kTwo, position, delete_npcs);
       ASSERT_GT(one.world.size(), 100000u);
-      EXPECT_EQ(one.events, two.events) << "delete NPCs " << delete_npcs << ", position " << position;
+      EXPECT_EQ(one.events, two.events)
+          << "delete NPCs " << delete_npcs << ", position " << position;
       EXPECT_EQ(one.chars, two.chars);
       EXPECT_EQ(one.world, two.world);
     }
@@ -320,13 +336,15 @@ TEST(Run, ACancelWhileWritingStopsTheWorldFileThread) {
     int pumps_in_stage = 0;
     host.on_process_messages = [&](RecordingHost& h) {
       for (; seen < h.events.size(); ++seen) {
-        if (h.events[seen].rfind("status:", 0) == 0) pumps_in_stage = h.events[seen] == status ? 0 : -1;
+        if (h.events[seen].rfind("status:", 0) == 0)
+          pumps_in_stage = h.events[seen] == status ? 0 : -1;
       }
       if (pumps_in_stage >= 0 && ++pumps_in_stage == 2) h.cancel = true;
     };
     w.SourceLines.LoadFromBytes(save);
     MemoryLineSink chars, world;
-    EXPECT_THROW(AnalyseCleanAndWrite(w, host, chars, world, RunThreads::kTwo), RunCancelled) << stage;
+    EXPECT_THROW(AnalyseCleanAndWrite(w, host, chars, world, RunThreads::kTwo), RunCancelled)
+        << stage;
     EXPECT_EQ(w.CharLines, nullptr);
   }
 }

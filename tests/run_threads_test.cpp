@@ -62,7 +62,8 @@ TEST(ForEachOnTwoThreads, CallsEveryIndexOnceWhateverTheBlock) {
     for (std::size_t block : {1u, 7u, 512u, 1000000u}) {
       std::vector<std::atomic<int>> calls(count);
       ForEachOnTwoThreads(count, block, [&](int, std::size_t i) { calls[i].fetch_add(1); });
-      for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(calls[i].load(), 1) << count << " " << block << " " << i;
+      for (std::size_t i = 0; i < count; ++i)
+        ASSERT_EQ(calls[i].load(), 1) << count << " " << block << " " << i;
     }
   }
 }
@@ -75,7 +76,8 @@ TEST(ForEachOnTwoThreads, AFailureOnEitherThreadReachesTheCaller) {
     EXPECT_THROW(ForEachOnTwoThreads(1000, 1,
                                      [&](int thread, std::size_t) {
                                        called[thread].store(true);
-                                       while (!called[0].load() || !called[1].load()) std::this_thread::yield();
+                                       while (!called[0].load() || !called[1].load())
+                                         std::this_thread::yield();
                                        if (thread == failing) throw std::runtime_error("no memory");
                                      }),
                  std::runtime_error)

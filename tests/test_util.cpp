@@ -186,7 +186,8 @@ std::string MixedSave(int sections, bool end_marker) {
       save.push_back("CONT=" + std::to_string(i - 1));
     } else {
       save.push_back("  [WORLDITEM 0" + std::to_string(0xe00 + next(40)) + "]");
-      if (next(50) != 0) save.push_back("SERIAL=" + std::to_string(next(2) == 0 ? i : next(sections)));
+      if (next(50) != 0)
+        save.push_back("SERIAL=" + std::to_string(next(2) == 0 ? i : next(sections)));
       save.push_back("// comment " + std::to_string(i));
       const std::uint32_t where = next(4);
       if (where == 0) save.push_back("CONT=c" + std::to_string(next(sections)));
@@ -200,6 +201,5 @@ std::string MixedSave(int sections, bool end_marker) {
   save.push_back("SERIAL=after");
   return Crlf(save);
 }
-
 
 }  // namespace orv::testing

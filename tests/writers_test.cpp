@@ -11,10 +11,10 @@
 #include "engine/kept_lines.h"
 #include "engine/line_sink.h"
 #include "passes/passes.h"
+#include "tests/test_util.h"
 #include "writers/char_writer.h"
 #include "writers/item_writer.h"
 #include "writers/world_file_writer.h"
-#include "tests/test_util.h"
 
 namespace orv::testing {
 namespace {
@@ -36,7 +36,8 @@ TEST(WriteHeader, RewritesTitleVersionAndSaveCount) {
   EXPECT_EQ(HeaderOf({"TITLE=ORV 0.55i"}), Lines{"TITLE=VANTOR 0.55i"});
   EXPECT_EQ(HeaderOf({"TITLE=ORVish"}), Lines{"TITLE=VANTORish"});
   EXPECT_EQ(HeaderOf({"  TITLE=ORV 1"}), Lines{"TITLE=VANTOR 1"}) << "indent lost when rewritten";
-  EXPECT_EQ(HeaderOf({"TITLE=ORV" + std::string(40, 'x')}), Lines{"TITLE=VANTOR" + std::string(30, 'x')});
+  EXPECT_EQ(HeaderOf({"TITLE=ORV" + std::string(40, 'x')}),
+            Lines{"TITLE=VANTOR" + std::string(30, 'x')});
   EXPECT_EQ(HeaderOf({"title=ORV", "TITLE=SPHERE", "TITLE=OR"}),
             (Lines{"title=ORV", "TITLE=SPHERE", "TITLE=OR"}));
   EXPECT_EQ(HeaderOf({"VERSION=0.55i", "VERSION=", "VERSION =1", "\tVERSION=2"}),
@@ -53,7 +54,8 @@ TEST(WriteHeader, EndsAtTheFirstLineBeginningWithABracket) {
 }
 
 TEST(WriteOrder, PlayersToTheCharacterFileNpcsToTheWorldFileEachWithWhatTheyHold) {
-  Bodies out = RoundTrip(Crlf({
+  Bodies out = RoundTrip(Crlf(
+      {// clang-format off
       "[WORLDCHAR 01]", "SERIAL=p", "ACCOUNT=a",
       "[WORLDCHAR 02]", "SERIAL=n",
       "[WORLDITEM 0b]", "SERIAL=bag", "CONT=p",
@@ -67,30 +69,31 @@ TEST(WriteOrder, PlayersToTheCharacterFileNpcsToTheWorldFileEachWithWhatTheyHold
       "[WORLDITEM 03]", "SERIAL=z", "CONT=p2",
       "[WORLDCHAR 03]", "SERIAL=p2", "ACCOUNT=b",
       "[EOF]"}));
-  EXPECT_EQ(out.chars, (Lines{"[WORLDCHAR 01]", "SERIAL=p", "ACCOUNT=a",
-                              "[WORLDITEM 0b]", "SERIAL=bag", "CONT=p",
-                              "[WORLDITEM 0a]", "SERIAL=a", "CONT=bag",
-                              "[WORLDITEM 0c]", "SERIAL=inner", "CONT=bag",
-                              "[WORLDITEM 0d]", "SERIAL=deep", "CONT=inner",
-                              "[WORLDITEM 0e]", "SERIAL=c", "CONT=bag",
-                              "[WORLDCHAR 03]", "SERIAL=p2", "ACCOUNT=b"}));
+       // clang-format on
+  EXPECT_EQ(out.chars,
+            (Lines{"[WORLDCHAR 01]", "SERIAL=p",       "ACCOUNT=a",      "[WORLDITEM 0b]",
+                   "SERIAL=bag",     "CONT=p",         "[WORLDITEM 0a]", "SERIAL=a",
+                   "CONT=bag",       "[WORLDITEM 0c]", "SERIAL=inner",   "CONT=bag",
+                   "[WORLDITEM 0d]", "SERIAL=deep",    "CONT=inner",     "[WORLDITEM 0e]",
+                   "SERIAL=c",       "CONT=bag",       "[WORLDCHAR 03]", "SERIAL=p2",
+                   "ACCOUNT=b"}));
   // The item read before its owner lies among the unowned items.
-  EXPECT_EQ(out.world, (Lines{"[WORLDCHAR 02]", "SERIAL=n",
-                              "[WORLDITEM 0f]", "SERIAL=npcitem", "CONT=n",
-                              "[WORLDITEM 01]", "SERIAL=x",
-                              "[WORLDITEM 02]", "SERIAL=y",
+  EXPECT_EQ(out.world, (Lines{"[WORLDCHAR 02]", "SERIAL=n", "[WORLDITEM 0f]", "SERIAL=npcitem",
+                              "CONT=n", "[WORLDITEM 01]", "SERIAL=x", "[WORLDITEM 02]", "SERIAL=y",
                               "[WORLDITEM 03]", "SERIAL=z", "CONT=p2"}));
 }
 
 // A save of `chars` NPCs, or of `unowned` loose items.
 std::string ManyChars(int chars) {
   Lines save;
-  for (int i = 0; i < chars; ++i) save.insert(save.end(), {"[WORLDCHAR 01]", "SERIAL=" + std::to_string(i)});
+  for (int i = 0; i < chars; ++i)
+    save.insert(save.end(), {"[WORLDCHAR 01]", "SERIAL=" + std::to_string(i)});
   return Crlf(save);
 }
 std::string ManyItems(int items) {
   Lines save;
-  for (int i = 0; i < items; ++i) save.insert(save.end(), {"[WORLDITEM 01]", "SERIAL=" + std::to_string(i)});
+  for (int i = 0; i < items; ++i)
+    save.insert(save.end(), {"[WORLDITEM 01]", "SERIAL=" + std::to_string(i)});
   return Crlf(save);
 }
 
@@ -136,7 +139,8 @@ TEST(WriteGauge, ItemsInsideOthersAndCharactersItemsAreNotCounted) {
   Lines save = {"[WORLDCHAR 01]", "SERIAL=c", "ACCOUNT=a"};
   for (int i = 0; i < 150; ++i)
     save.insert(save.end(), {"[WORLDITEM 01]", "SERIAL=k" + std::to_string(i), "CONT=c"});
-  for (int i = 0; i < 100; ++i) save.insert(save.end(), {"[WORLDITEM 01]", "SERIAL=" + std::to_string(i)});
+  for (int i = 0; i < 100; ++i)
+    save.insert(save.end(), {"[WORLDITEM 01]", "SERIAL=" + std::to_string(i)});
   for (int i = 0; i < 150; ++i)
     save.insert(save.end(), {"[WORLDITEM 01]", "SERIAL=i" + std::to_string(i), "CONT=0"});
   World w;
@@ -158,9 +162,8 @@ TEST(ItemWalkShape, ReplayGivesThePumpsAndGaugeOfTheWalk) {
   // item that is cleared, and a broad random world with forward references.
   const std::string nested =
       Crlf({"[WORLDITEM 01]", "SERIAL=top", "[WORLDITEM 01]", "SERIAL=in1", "CONT=top",
-            "[WORLDITEM 01]", "SERIAL=in2", "CONT=in1", "[WORLDITEM 01]", "SERIAL=in3",
-            "CONT=in2", "[WORLDITEM 01]", "SERIAL=side", "CONT=top", "[WORLDITEM 01]",
-            "SERIAL=loose"});
+            "[WORLDITEM 01]", "SERIAL=in2", "CONT=in1", "[WORLDITEM 01]", "SERIAL=in3", "CONT=in2",
+            "[WORLDITEM 01]", "SERIAL=side", "CONT=top", "[WORLDITEM 01]", "SERIAL=loose"});
   for (const std::string& save : {nested, MixedSave(4000, false), nested + MixedSave(3000, true)}) {
     for (int position : {0, 1, 3}) {
       World w;
@@ -191,9 +194,9 @@ TEST(WriteItems, AllItemWalksShareOnePumpCountdown) {
   World w;
   RecordingHost host;
   host.position = 2;
-  const std::string save = Crlf({"[WORLDITEM 01]", "SERIAL=1", "[WORLDITEM 01]", "SERIAL=a",
-                                 "CONT=1", "[WORLDITEM 01]", "SERIAL=2", "[WORLDITEM 01]",
-                                 "SERIAL=b", "CONT=2"});
+  const std::string save =
+      Crlf({"[WORLDITEM 01]", "SERIAL=1", "[WORLDITEM 01]", "SERIAL=a", "CONT=1", "[WORLDITEM 01]",
+            "SERIAL=2", "[WORLDITEM 01]", "SERIAL=b", "CONT=2"});
   Analyse(w, host, save);
   MemoryLineSink chars;
   w.CharLines = &chars;
@@ -210,8 +213,8 @@ TEST(WriteItems, AllItemWalksShareOnePumpCountdown) {
   EXPECT_EQ(pumps_during(second), 1u);
   EXPECT_EQ(pumps_during(first), 1u);
   EXPECT_EQ(pumps_during(kNone), 0u) << "an empty list pumps nothing";
-  const std::string first_container = Crlf({"[WORLDITEM 01]", "SERIAL=1", "[WORLDITEM 01]",
-                                            "SERIAL=a", "CONT=1"});
+  const std::string first_container =
+      Crlf({"[WORLDITEM 01]", "SERIAL=1", "[WORLDITEM 01]", "SERIAL=a", "CONT=1"});
   EXPECT_EQ(chars.Bytes(), first_container + save);
   w.CharLines = nullptr;
 }
@@ -221,7 +224,8 @@ TEST(WriteChars, PumpsOncePerCharacterWhateverItHolds) {
   RecordingHost host;
   host.position = 1;
   Lines save;
-  for (int i = 0; i < 120; ++i) save.insert(save.end(), {"[WORLDCHAR 01]", "SERIAL=" + std::to_string(i)});
+  for (int i = 0; i < 120; ++i)
+    save.insert(save.end(), {"[WORLDCHAR 01]", "SERIAL=" + std::to_string(i)});
   Analyse(w, host, Crlf(save));
   host.ClearEvents();
   WriteBodies(w, host);
@@ -229,15 +233,15 @@ TEST(WriteChars, PumpsOncePerCharacterWhateverItHolds) {
   EXPECT_EQ(host.PumpTurns()[1], 3);
 }
 
-
 // Sections are copied in runs of lines that stand in the source exactly as
 // they are kept. Whatever the mix of separators, indents, comments and
 // edited lines, the bytes must be those of making every kept line anew.
 TEST(KeptLines, CopiedRunsGiveTheSameBytesAsLineByLine) {
-  const std::vector<std::string> pieces = {
+  const std::vector<std::string> pieces = {// clang-format off
       "SERIAL=1", "COLOR=455", "COLOR=0455", "  P=1,2,3", "// note", "FLAGS=0000008",
       "FLAGS=8", "\tNAME=x", "", " ", "TYPE=69", "LINK=4", "X", "CONT=04a", "/x", "Fx",
       "\x01ctl", "MORE1=0f5f", "ATTR=020", std::string(100, 'Z'), std::string(61, 'Y')};
+                                           // clang-format on
   const std::vector<std::string> separators = {"\r\n", "\n", "\r", "\n\r", "\r\n\r\n"};
   std::uint32_t seed = 7;
   const auto next = [&seed](std::size_t n) {
@@ -246,7 +250,8 @@ TEST(KeptLines, CopiedRunsGiveTheSameBytesAsLineByLine) {
   };
   for (int round = 0; round < 6000; ++round) {
     const bool char_section = round % 2 == 1;
-    std::string save = next(3) == 0 ? " [WORLDITEM e75]" : (char_section ? "[WORLDCHAR 0190]" : "[WORLDITEM 0e75]");
+    std::string save = next(3) == 0 ? " [WORLDITEM e75]"
+                                    : (char_section ? "[WORLDCHAR 0190]" : "[WORLDITEM 0e75]");
     save += separators[next(separators.size())];
     // Long sections too, so that whole windows of lines are passed at once.
     const std::size_t lines = round % 3 == 0 ? next(80) : next(12);
@@ -254,12 +259,17 @@ TEST(KeptLines, CopiedRunsGiveTheSameBytesAsLineByLine) {
       save += pieces[next(pieces.size())];
       save += separators[next(separators.size())];
     }
-    if (next(4) == 0) save += "[WORLDITEM 01]\r\n";
-    else if (next(2) == 0) save.resize(save.size() - (save.back() == '\n' && save.size() > 1 && save[save.size() - 2] == '\r' ? 2 : 1));
+    if (next(4) == 0)
+      save += "[WORLDITEM 01]\r\n";
+    else if (next(2) == 0)
+      save.resize(
+          save.size() -
+          (save.back() == '\n' && save.size() > 1 && save[save.size() - 2] == '\r' ? 2 : 1));
 
     for (bool flags_edit : {false, true}) {
       MemoryLineSink by_line, by_run;
-      ForEachSectionLine(save, 0, char_section, flags_edit, [&](const KeptLine& l) { by_line.Append(l); });
+      ForEachSectionLine(save, 0, char_section, flags_edit,
+                         [&](const KeptLine& l) { by_line.Append(l); });
       ForEachSectionPiece(
           save, 0, char_section, flags_edit, [&](const KeptLine& l) { by_run.Append(l); },
           [&](std::string_view bytes, std::uint64_t n) { by_run.AppendLines(bytes, n); });
@@ -275,8 +285,10 @@ TEST(KeptLines, SectionsCopiedWholeGiveTheSameBytesAsLineByLine) {
   // line, a normalised head, too many lines or bytes to note, or the save's
   // last line without a line break.
   const std::vector<std::string> pieces = {
+      // clang-format off
       "SERIAL=1", "COLOR=455", "COLOR=0455", "COLOR=", "COLOR=7", "COLOR", "  P=1,2,3", "// note", "FLAGS=8",
       "", "X", "TYPE=69", "CONT=04a", "ATTR=020", "/x", std::string(300, 'Z')};
+  // clang-format on
   std::uint32_t seed = 11;
   const auto next = [&seed](std::size_t n) {
     seed = seed * 1103515245u + 12345u;
@@ -301,7 +313,8 @@ TEST(KeptLines, SectionsCopiedWholeGiveTheSameBytesAsLineByLine) {
       }
       const std::size_t lines = next(10) == 0 ? 100 + next(300) : next(12);
       for (std::size_t i = 0; i < lines; ++i) {
-        const std::size_t piece = next(10) < 7 ? next(3) == 0 ? 1 + next(2) : 7 + next(5) : next(pieces.size());
+        const std::size_t piece =
+            next(10) < 7 ? next(3) == 0 ? 1 + next(2) : 7 + next(5) : next(pieces.size());
         save += pieces[piece];
         save += next(40) == 0 ? "\n" : next(40) == 0 ? "\r" : "\r\n";
       }

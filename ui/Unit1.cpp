@@ -48,11 +48,11 @@ using orv::Switch;
 // the fixed layout).
 QFont WindowFont() {
   static const bool substituted = [] {
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Microsoft Sans Serif"),
-                                QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                                QStringLiteral("Arial"), QStringLiteral("Helvetica"),
-                                QStringLiteral("DejaVu Sans")});
+    QFont::insertSubstitutions(
+        QStringLiteral("MS Sans Serif"),
+        {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
+         QStringLiteral("Arimo"), QStringLiteral("Arial"), QStringLiteral("Helvetica"),
+         QStringLiteral("DejaVu Sans")});
     return true;
   }();
   (void)substituted;
@@ -71,7 +71,8 @@ QIcon Glyph(const QString& resource) {
   const int side = both.height();
   QIcon icon;
   for (int scale = 1; scale <= 4; ++scale) {
-    QPixmap scaled = both.scaled(both.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    QPixmap scaled =
+        both.scaled(both.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     const int s = side * scale;
     for (auto [left, mode] : {std::pair{0, QIcon::Normal}, std::pair{s, QIcon::Disabled}}) {
       QPixmap picture = scaled.copy(left, 0, s, s);
@@ -141,10 +142,11 @@ TForm1::TForm1(orv::World& world, orv::ui::WindowServices& services, QWidget* pa
   setWindowIcon(QIcon(QStringLiteral(":/orvantor/images/orvantor.xpm")));
 
   OpenDialog1.setup = {"OpenDialog1", "Select the worldfile you wish to convert",
-                      "Kelmarch Worldfile (*.scp)|*.scp", ""};
+                       "Kelmarch Worldfile (*.scp)|*.scp", ""};
   SaveDialog4.setup = {"SaveDialog4", "save to worldfile", "Kelmarch Worldfile (*.scp)|*.scp",
-                      "scp"};
-  SaveDialog3.setup = {"SaveDialog3", "save to charfile:", "Kelmarch Charfile (*.scp)|*.scp", "scp"};
+                       "scp"};
+  SaveDialog3.setup = {"SaveDialog3", "save to charfile:", "Kelmarch Charfile (*.scp)|*.scp",
+                       "scp"};
   OpenDialog2.setup = {"OpenDialog2", "", "", ""};
   SaveDialog1.setup = {"SaveDialog1", "", "Kelmarch charfile (*.scp)|*.scp", "scp"};
   OpenDialog3.setup = {"OpenDialog3", "", "", ""};
@@ -178,15 +180,13 @@ void TForm1::CreateControls() {
     place(e, name, left, top, 257, 21);
     return e;
   };
-  auto button = [&](const char* name, int left, int top, int width, int height,
-                    const char* text) {
+  auto button = [&](const char* name, int left, int top, int width, int height, const char* text) {
     auto* b = new QPushButton(QString::fromLatin1(text), this);
     b->setAutoDefault(false);
     place(b, name, left, top, width, height);
     return b;
   };
-  auto check = [&](const char* name, int left, int top, int width, const char* text,
-                   bool ticked) {
+  auto check = [&](const char* name, int left, int top, int width, const char* text, bool ticked) {
     auto* c = new QCheckBox(QString::fromLatin1(text), this);
     c->setChecked(ticked);
     place(c, name, left, top, width, 17);
@@ -264,7 +264,7 @@ void TForm1::CreateControls() {
   BitBtn1->setEnabled(false);
 
   ProgressBar1 = new TCGauge(this);
-  ProgressBar1->SetForeColor(QColor(0, 0, 128));   // clNavy
+  ProgressBar1->SetForeColor(QColor(0, 0, 128));    // clNavy
   ProgressBar1->SetTextColor(QColor(128, 128, 0));  // clOlive
   ProgressBar1->SetBackColor(QColor(255, 255, 255));
   ProgressBar1->SetProgress(0);
@@ -310,9 +310,9 @@ void TForm1::FitFontToLayout() {
 }
 
 void TForm1::SetTabOrder() {
-  QWidget* const order[] = {CheckBox2, Memo4,     CheckBox1, Memo5,   CheckBox4, CheckBox3, CheckBox5,
-                            TrackBar1, BitBtn1,   CheckBox6, Edit1,   Edit2,     Edit3,     Button1,
-                            Button2,   Button3,   BitBtn2,   BitBtn3, BitBtn4,   BitBtn5};
+  QWidget* const order[] = {CheckBox2, Memo4,   CheckBox1, Memo5,   CheckBox4, CheckBox3, CheckBox5,
+                            TrackBar1, BitBtn1, CheckBox6, Edit1,   Edit2,     Edit3,     Button1,
+                            Button2,   Button3, BitBtn2,   BitBtn3, BitBtn4,   BitBtn5};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
@@ -344,14 +344,15 @@ orv::LineList TForm1::MemoLines(const QPlainTextEdit& memo) {
   for (;;) {
     const qsizetype end = bytes.indexOf('\n', start);
     if (end < 0) break;
-    lines.Append(std::string_view(bytes.constData() + start, static_cast<std::size_t>(end - start)));
+    lines.Append(
+        std::string_view(bytes.constData() + start, static_cast<std::size_t>(end - start)));
     start = end + 1;
   }
   // The text after the last break is a line unless it is empty: a box that
   // ends in a line break has no empty line after it, and an empty box none.
   if (start < bytes.size())
-    lines.Append(
-        std::string_view(bytes.constData() + start, static_cast<std::size_t>(bytes.size() - start)));
+    lines.Append(std::string_view(bytes.constData() + start,
+                                  static_cast<std::size_t>(bytes.size() - start)));
   return lines;
 }
 
@@ -550,8 +551,8 @@ void TForm1::ChooseTarget(orv::ui::FileDialog& dialog, QLineEdit* box, QLineEdit
       RefuseTarget(dialog, box);
       return;
     }
-    if (MessageBox("File Exists, overwrite?", "Question", orv::kMbOkCancel | orv::kMbIconQuestion) ==
-        orv::kIdCancel) {
+    if (MessageBox("File Exists, overwrite?", "Question",
+                   orv::kMbOkCancel | orv::kMbIconQuestion) == orv::kIdCancel) {
       RefuseTarget(dialog, box);
       return;
     }
@@ -606,7 +607,8 @@ int TForm1::Position() { return TrackBar1->value(); }
 std::string TForm1::Caption() { return windowTitle().toLatin1().toStdString(); }
 
 void TForm1::SetStatus(std::string_view text) {
-  StatusBar1->SetPanelText(0, QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+  StatusBar1->SetPanelText(0,
+                           QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
   // Drawn at once, with the gauge as it stands: loading and saving the
   // files serve no events, and the text tells the user what to wait for.
   StatusBar1->repaint(StatusBar1->PanelRect(0));

@@ -40,15 +40,15 @@ class TApplication final : public QApplication {
   }
 
   static void ShowException(const char* text) {
-    QMessageBox::critical(nullptr, ApplicationTitle(),
-                          QString::fromLocal8Bit(text));
+    QMessageBox::critical(nullptr, ApplicationTitle(), QString::fromLocal8Bit(text));
   }
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const std::optional<int> status = orv::ui::AnswerCommandLine(argc, argv, stdout)) return *status;
+  if (const std::optional<int> status = orv::ui::AnswerCommandLine(argc, argv, stdout))
+    return *status;
   // Ctrl-C in the terminal that started the window, a closed session or a
   // kill remove the temporary files of a run in progress; the targets stay
   // as they were. After a save the window ends with 0, as at any close.

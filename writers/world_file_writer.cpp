@@ -9,9 +9,8 @@
 
 namespace orv {
 
-void WriteWorldFile(const World& w, LineSink& out, std::string_view caption,
-                    bool unowned_heading, const std::atomic<bool>& stop,
-                    ItemWalkShape* unowned_shape) {
+void WriteWorldFile(const World& w, LineSink& out, std::string_view caption, bool unowned_heading,
+                    const std::atomic<bool>& stop, ItemWalkShape* unowned_shape) {
   // The stop flag is looked at once per this many records.
   constexpr unsigned kStopCheckEvery = 4096;
   unsigned until_check = kStopCheckEvery;

@@ -18,9 +18,8 @@ namespace orv {
 // file_frame.h). Reads the world only. Returns early, the file unfinished,
 // once `stop` is set. When `unowned_shape` is given, the walk over the
 // unowned items is noted in it.
-void WriteWorldFile(const World& w, LineSink& out, std::string_view caption,
-                    bool unowned_heading, const std::atomic<bool>& stop,
-                    ItemWalkShape* unowned_shape = nullptr);
+void WriteWorldFile(const World& w, LineSink& out, std::string_view caption, bool unowned_heading,
+                    const std::atomic<bool>& stop, ItemWalkShape* unowned_shape = nullptr);
 
 }  // namespace orv
 

@@ -53,7 +53,8 @@ void CommandLineTest::answersWithoutADisplay_data() {
   QTest::newRow("--version") << QStringList{"--version"} << version;
   QTest::newRow("-V") << QStringList{"-V"} << version;
   // Qt's own options around them change nothing.
-  QTest::newRow("after a Qt option") << QStringList{"-platform", "offscreen", "--version"} << version;
+  QTest::newRow("after a Qt option")
+      << QStringList{"-platform", "offscreen", "--version"} << version;
 }
 
 void CommandLineTest::answersWithoutADisplay() {

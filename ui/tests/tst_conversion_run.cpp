@@ -51,9 +51,12 @@ bool StartsWith(const std::string& s, const std::string& prefix) {
   return s.compare(0, prefix.size(), prefix) == 0;
 }
 bool EndsWith(const std::string& s, const std::string& suffix) {
-  return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+  return s.size() >= suffix.size() &&
+         s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
-bool Contains(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
+bool Contains(const std::string& s, const std::string& part) {
+  return s.find(part) != std::string::npos;
+}
 
 // Every switch off: no pass runs, so the pumps are those of the analysis
 // and of the two writers.
@@ -145,7 +148,8 @@ void ConversionRunTest::fullRunWritesBothFiles() {
   QVERIFY(f.services.boxes.empty());
   // Nothing else was left in the folder.
   const QStringList entries = QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden);
-  for (const QString& e : entries) QVERIFY2(!e.contains(QLatin1String(".orvantor-")), qPrintable(e));
+  for (const QString& e : entries)
+    QVERIFY2(!e.contains(QLatin1String(".orvantor-")), qPrintable(e));
 }
 
 void ConversionRunTest::filesFollowTheSwitches() {

@@ -102,9 +102,11 @@ void FileChoiceTest::existingTargetAsksBeforeOverwrite() {
   QVERIFY(w.BitBtn1->isEnabled());
   // The checks, in their order; free space asked for the path in the box.
   const std::vector<std::string> expected = {
+      // clang-format off
       "SaveFileDialog SaveDialog4", "FileExists " + f.Path("old.scp"),
       "IsReadOnly " + f.Path("old.scp"), "MessageBox Question|" + kOverwrite + "|33",
       "FreeBytes " + f.Path("old.scp")};
+  // clang-format on
   QCOMPARE(f.services.calls, expected);
   // Nothing was written: the file is replaced only by a run.
   QCOMPARE(ReadFile(f.Path("old.scp")), std::string("old\r\n"));

@@ -78,11 +78,11 @@ void FoldersDropTest::everyDialogOpensInTheLastChosenFolder() {
   f.services.read_only.insert(vantor + "/locked.scp");
   w.CheckBox2->click();
 
-  f.services.dialog_answers = {saves + "/world.scp",  // source
-                               vantor + "/world.scp",  // target world file
-                               lists + "/positions.txt",  // position list, loaded
-                               vantor + "/locked.scp",    // target refused as read-only
-                               saves + "/chars.scp",      // target character file
+  f.services.dialog_answers = {saves + "/world.scp",        // source
+                               vantor + "/world.scp",       // target world file
+                               lists + "/positions.txt",    // position list, loaded
+                               vantor + "/locked.scp",      // target refused as read-only
+                               saves + "/chars.scp",        // target character file
                                vantor + "/positions.txt"};  // position list, saved
   w.Button1->click();
   w.Button2->click();
@@ -170,9 +170,9 @@ void FoldersDropTest::otherDropsRefused() {
   WriteFile(f.Path("positions.txt"), "1,2,3\r\n");
   MakeFolder(f, "folder.scp");
   const QStringList refused[] = {
-      One(f.Path("positions.txt")),                                          // not a world save
+      One(f.Path("positions.txt")),  // not a world save
       {QString::fromStdString(f.Path("a.scp")), QString::fromStdString(f.Path("b.scp"))},  // two
-      One(f.Path("folder.scp")),                                             // a folder
+      One(f.Path("folder.scp")),  // a folder
   };
   for (const QStringList& files : refused) {
     const DropOutcome outcome = Drop(w, files);

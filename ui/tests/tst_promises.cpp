@@ -114,13 +114,14 @@ void PromisesTest::terminatedDuringRunLeavesNoTemporaryFile() {
   WriteFile(folder + "/world.scp", SmallWorld(WorldShape()));
   WriteFile(folder + "/out_world.scp", kOldWorld);
   WriteFile(folder + "/out_chars.scp", kOldChars);
-  const std::string err_file = folder + "/../" + QFileInfo(dir.path()).fileName().toStdString() + ".err";
+  const std::string err_file =
+      folder + "/../" + QFileInfo(dir.path()).fileName().toStdString() + ".err";
   const pid_t child = ::fork();
   QVERIFY(child >= 0);
   if (child == 0) {
     const std::string self = QCoreApplication::applicationFilePath().toStdString();
-    const std::string redirect = "exec '" + self + "' " + kChildFlag + " '" + folder + "' 2>'" +
-                                 err_file + "'";
+    const std::string redirect =
+        "exec '" + self + "' " + kChildFlag + " '" + folder + "' 2>'" + err_file + "'";
     ::execl("/bin/sh", "sh", "-c", redirect.c_str(), static_cast<char*>(nullptr));
     ::_exit(127);
   }
@@ -131,7 +132,8 @@ void PromisesTest::terminatedDuringRunLeavesNoTemporaryFile() {
   const QByteArray said = err.readAll();
   err.remove();
   QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM, said.constData());
-  QVERIFY2(said.endsWith(": interrupted by SIGTERM; the targets are unchanged\n"), said.constData());
+  QVERIFY2(said.endsWith(": interrupted by SIGTERM; the targets are unchanged\n"),
+           said.constData());
   QCOMPARE(ReadFile(folder + "/out_world.scp"), kOldWorld);
   QCOMPARE(ReadFile(folder + "/out_chars.scp"), kOldChars);
   QCOMPARE(FolderEntries(dir), (QStringList{"out_chars.scp", "out_world.scp", "world.scp"}));

@@ -84,7 +84,8 @@ void QtServicesTest::settingsNeitherReadNorWritten() {
   const QByteArray before = ReadAll(seeded);
   QVERIFY(before.contains("lastVisited"));
   orv::ui::QtWindowServices services;
-  orv::ui::FileDialog dialog{{"OpenDialog1", "Select the worldfile you wish to convert", "", ""}, "", ""};
+  orv::ui::FileDialog dialog{
+      {"OpenDialog1", "Select the worldfile you wish to convert", "", ""}, "", ""};
   QString folder;
   ModalDriver driver([&](QWidget* w) {
     auto* box = qobject_cast<QFileDialog*>(w);
@@ -111,8 +112,10 @@ void QtServicesTest::filterForm() {
 
 void QtServicesTest::saveDialogAsDescribed() {
   orv::ui::QtWindowServices services;
-  orv::ui::FileDialog dialog{{"SaveDialog4", "save to worldfile", "Kelmarch Worldfile (*.scp)|*.scp", "scp"},
-                             "/tmp/previous.scp", ""};
+  orv::ui::FileDialog dialog{
+      {"SaveDialog4", "save to worldfile", "Kelmarch Worldfile (*.scp)|*.scp", "scp"},
+      "/tmp/previous.scp",
+      ""};
   QString title, filter, suffix;
   bool confirms_overwrite = true;
   QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
@@ -159,7 +162,8 @@ void QtServicesTest::openDialogWithDefaults() {
 
 void QtServicesTest::cancelledDialog() {
   orv::ui::QtWindowServices services;
-  orv::ui::FileDialog dialog{{"OpenDialog1", "Select the worldfile you wish to convert", "", ""}, "", ""};
+  orv::ui::FileDialog dialog{
+      {"OpenDialog1", "Select the worldfile you wish to convert", "", ""}, "", ""};
   ModalDriver driver([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
   std::string chosen = "unchanged";
   QVERIFY(!services.OpenFileDialog(nullptr, dialog, chosen));

@@ -204,11 +204,11 @@ void WindowLayoutTest::textsAndInitialStates() {
     const char* text;
     bool ticked;
   };
-  for (const Box& b : {Box{w.CheckBox4, "delete NPCs", true}, Box{w.CheckBox3, "shrink pets", true},
-                       Box{w.CheckBox5, "delete respawn points", true},
-                       Box{w.CheckBox6, "turn off PC when done", false},
-                       Box{w.CheckBox2, "move chars", false},
-                       Box{w.CheckBox1, "illegal items:", false}}) {
+  for (const Box& b :
+       {Box{w.CheckBox4, "delete NPCs", true}, Box{w.CheckBox3, "shrink pets", true},
+        Box{w.CheckBox5, "delete respawn points", true},
+        Box{w.CheckBox6, "turn off PC when done", false}, Box{w.CheckBox2, "move chars", false},
+        Box{w.CheckBox1, "illegal items:", false}}) {
     QCOMPARE(b.box->text(), QString(b.text));
     QCOMPARE(b.box->isChecked(), b.ticked);
     QVERIFY(b.box->isEnabled());
@@ -331,11 +331,10 @@ void WindowLayoutTest::tabOrder() {
   w.show();
   QVERIFY(QTest::qWaitForWindowExposed(&w));
   QApplication::setActiveWindow(&w);
-  const char* const expected[] = {"CheckBox2", "Memo4",     "CheckBox1", "Memo5",   "CheckBox4",
-                                  "CheckBox3", "CheckBox5", "TrackBar1", "BitBtn1", "CheckBox6",
-                                  "Edit1",     "Edit2",     "Edit3",     "Button1", "Button2",
-                                  "Button3",   "BitBtn2",   "BitBtn3",   "BitBtn4", "BitBtn5",
-                                  "CheckBox2"};
+  const char* const expected[] = {
+      "CheckBox2", "Memo4",   "CheckBox1", "Memo5",   "CheckBox4", "CheckBox3", "CheckBox5",
+      "TrackBar1", "BitBtn1", "CheckBox6", "Edit1",   "Edit2",     "Edit3",     "Button1",
+      "Button2",   "Button3", "BitBtn2",   "BitBtn3", "BitBtn4",   "BitBtn5",   "CheckBox2"};
   w.CheckBox2->setFocus(Qt::TabFocusReason);
   QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.CheckBox2));
   for (std::size_t i = 1; i < std::size(expected); ++i) {

@@ -9,7 +9,8 @@ namespace {
 std::string Hex(int n, int width) {
   static const char digits[] = "0123456789abcdef";
   std::string s(static_cast<std::size_t>(width), '0');
-  for (int i = width - 1; i >= 0 && n > 0; --i, n /= 16) s[static_cast<std::size_t>(i)] = digits[n % 16];
+  for (int i = width - 1; i >= 0 && n > 0; --i, n /= 16)
+    s[static_cast<std::size_t>(i)] = digits[n % 16];
   return s;
 }
 
