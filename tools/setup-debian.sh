@@ -22,6 +22,10 @@ fi
 if [[ "${ORVANTOR_PACKAGING:-OFF}" == "ON" ]]; then
   packages+=(dpkg-dev file)
 fi
+# CI's check that the C++ code keeps the layout of .clang-format.
+if [[ "${ORVANTOR_FORMAT_CHECK:-OFF}" == "ON" ]]; then
+  packages+=(clang-format-14)
+fi
 # CI's checks of the built packages, installed as a user would.
 if [[ "${ORVANTOR_PACKAGE_CHECKS:-OFF}" == "ON" ]]; then
   packages+=(lintian desktop-file-utils appstream man-db groff-base bash-completion)
