@@ -218,10 +218,10 @@ int Main(int argc, char** argv) {
       "Exit status: 0 both files saved (check: nothing found); 1 failed, both targets unchanged "
       "(check: the save cannot be read); 2 usage error, nothing done; 3 both files saved, but "
       "what came after failed (the report or the summary could not be written, the power-off "
-      "could not be requested, the folder could not be synced, or an interrupt came after the "
-      "save); 4 the commit failed half way and could not be undone (the message says which file "
-      "is new); 5 check listed findings; 128+N interrupted by signal N (130 for Ctrl-C), both "
-      "targets unchanged.");
+      "could not be requested or was refused, the folder could not be synced, or an interrupt "
+      "came after the save); 4 the commit failed half way and could not be undone (the message "
+      "says which file is new); 5 check listed findings; 128+N interrupted by signal N (130 for "
+      "Ctrl-C), both targets unchanged.");
   app.require_subcommand(1);
 
   ConvertOptions o;
