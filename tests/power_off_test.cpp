@@ -204,6 +204,25 @@ TEST_F(PowerOff, NoManagerOrNoBusIsUnreachable) {
   }
 }
 
+TEST_F(PowerOff, TheCommandLineEndsWith3WhenTheSystemTurnsItDown) {
+  // The files are saved and the summary is out; a script that powers a
+  // server off this way learns from the status that it still runs.
+  FakeLoginManager manager(bus.Address(), true);
+  ASSERT_TRUE(manager.Serving());
+  const std::string save = dir.File("save.scp");
+  testing::WriteFile(save, "[WORLDCHAR 01]\r\nSERIAL=p\r\nACCOUNT=a\r\n[EOF]\r\n");
+  const testing::CliRun r =
+      testing::RunCli({"convert", save, "--world-file", dir.File("world.scp"), "--char-file",
+                       dir.File("chars.scp"), "--power-off", "--quiet", "--no-sync"},
+                      dir.path(), {}, {"DBUS_SYSTEM_BUS_ADDRESS=" + bus.Address()});
+  EXPECT_TRUE(r.Exited(3)) << r.err;
+  EXPECT_NE(r.err.find("orvantor: cannot power off: "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Access denied by the test"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("characters: 1"), std::string::npos) << "the summary still comes";
+  EXPECT_NE(testing::ReadFile(dir.File("chars.scp")).find("SERIAL=p"), std::string::npos);
+  EXPECT_EQ(manager.Calls().size(), 1u);
+}
+
 }  // namespace
 }  // namespace orv::platform
 
