@@ -10,7 +10,8 @@
 #                [--runs 5] [--orders "random ascending"] [--seed 1] [--window]
 #
 # The same settings can come from the environment: ORVANTOR, GEN_WORLD,
-# BENCH_SIZES, BENCH_RUNS, BENCH_ORDERS, BENCH_SEED, BENCH_WINDOW=1.
+# BENCH_SIZES, BENCH_RUNS, BENCH_ORDERS, BENCH_SEED, BENCH_WINDOW=1,
+# BENCH_SETTLE=0 (no settling copy before each timed command).
 # Nothing is built here; build first (see bench/README.md).
 set -euo pipefail
 export LC_ALL=C  # a decimal point in EPOCHREALTIME and awk
@@ -24,9 +25,10 @@ runs=${BENCH_RUNS:-5}
 orders=${BENCH_ORDERS:-random ascending}
 seed=${BENCH_SEED:-1}
 window=${BENCH_WINDOW:-}
+settle=${BENCH_SETTLE:-1}
 
 usage() {
-  sed -n '2,14p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+  sed -n '2,15p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
 }
 
 while (($#)); do
@@ -100,10 +102,22 @@ source_for() {  # size order -> path of the cached save
 }
 
 # Starts a timed command alike each time: its outputs gone, nothing dirty in
-# the page cache waiting to be written back while it runs.
+# the page cache waiting to be written back while it runs, and (given the
+# source) the machine's memory settled. A virtual machine may hand memory
+# that was freed a moment ago back to its host, and a process that then
+# touches it pays the host to back it again: up to 3 s per GiB here, for the
+# copy floor as much as for a conversion, and more or less from one run to
+# the next. An untimed copy of the source right before each timed command
+# leaves freshly backed memory behind for it, so that the figures measure
+# the command and not the host (BENCH_SETTLE=0 turns this off).
 fresh() {
   rm -f "$work/world.scp" "$work/chars.scp" "$work/copy.a" "$work/copy.b"
   sync
+  if [[ -n ${1:-} && $settle == 1 ]]; then
+    cat "$1" >"$work/copy.a"
+    cat "$1" >"$work/copy.b"
+    rm -f "$work/copy.a" "$work/copy.b"
+  fi
 }
 
 convert() {  # log src [extra switches]
@@ -138,14 +152,14 @@ for ((r = 1; r <= runs; r++)); do
     for order in $orders; do
       src=$(source_for "$size" "$order")
       key=$size.$order
-      fresh
+      fresh "$src"
       convert "$work/nosync.$key" "$src" --no-sync
-      fresh
+      fresh "$src"
       timed "$work/memcopy.$key" bash -c 'cat "$1" > "$2"; cat "$1" > "$3"; rm -f "$2" "$3"' _ \
         "$src" "$work/copy.a" "$work/copy.b"
-      fresh
+      fresh "$src"
       convert "$work/synced.$key" "$src"
-      fresh
+      fresh "$src"
       timed "$work/synccopy.$key" bash -c 'cat "$1" > "$2"; cat "$1" > "$3"; sync' _ \
         "$src" "$work/copy.a" "$work/copy.b"
     done
