@@ -5,10 +5,13 @@
 #include <iterator>
 #include <new>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "engine/background_thread.h"
 #include "engine/change_report.h"
 #include "engine/filing.h"
+#include "engine/run_threads.h"
 #include "engine/section_reader.h"
 #include "engine/turn_ring.h"
 #include "engine/warm_blocks.h"
@@ -139,27 +142,40 @@ void AnalyseOnTwoThreads(World& w, RunHost& host, SectionReader& reader) {
 
 }  // namespace
 
-void ExplainLooseItems(World& w) {
+namespace {
+
+// Why the loose item was left loose. Nothing filed before it had the serial
+// it names, so any other section found with it now comes later.
+LooseReason ReasonOf(const World& w, RecordId id) {
+  // A copy of full length: GCC 12 takes the word loads of the hash for
+  // reads past a FixedText's end.
+  const std::string container = ContainerOf(w, w.Items[id]).str();
+  const RecordId item = w.ItemTree.Find(container);
+  if (w.CharTree.Find(container) != kNone || (item != kNone && item != id))
+    return LooseReason::kLaterInFile;
+  if (item == id) return LooseReason::kSelfContainer;
+  return LooseReason::kNotFound;
+}
+
+}  // namespace
+
+void ExplainLooseItems(World& w, RunThreads threads) {
   if (w.Notes.loose_explained) return;
   w.Notes.loose_explained = true;
-  // Nothing filed before a loose item had the serial it names, so any other
-  // section found with it now comes later.
-  for (std::size_t k = 0; k < w.Notes.loose_items.size(); ++k) {
-    LooseItem& loose = w.Notes.loose_items[k];
-    // A copy of full length: GCC 12 takes the word loads of the hash for
-    // reads past a FixedText's end.
-    const std::string container = ContainerOf(w, w.Items[loose.id]).str();
-    const RecordId item = w.ItemTree.Find(container);
-    if (w.CharTree.Find(container) != kNone || (item != kNone && item != loose.id)) {
-      loose.reason = LooseReason::kLaterInFile;
-    } else if (item == loose.id) {
-      loose.reason = LooseReason::kSelfContainer;
-    } else {
-      loose.reason = LooseReason::kNotFound;
-    }
-    if (w.Report != nullptr)
-      w.Report->Note({Change::kLeftLoose, false, loose.id, static_cast<RecordId>(k), kNone});
+  std::vector<LooseItem>& loose = w.Notes.loose_items;
+  // Each reason reads the item's section again and looks its container up
+  // in both indexes, all of it spread over the source and the tables: on a
+  // big world, tens of thousands of waits for memory, which two cores halve.
+  constexpr std::size_t kTwoThreadsFrom = 4096;
+  if (loose.size() >= kTwoThreadsFrom && UseSecondThread(w, threads)) {
+    ForEachOnTwoThreads(loose.size(), 256,
+                        [&](int, std::size_t k) { loose[k].reason = ReasonOf(w, loose[k].id); });
+  } else {
+    for (LooseItem& l : loose) l.reason = ReasonOf(w, l.id);
   }
+  if (w.Report == nullptr) return;
+  for (std::size_t k = 0; k < loose.size(); ++k)
+    w.Report->Note({Change::kLeftLoose, false, loose[k].id, static_cast<RecordId>(k), kNone});
 }
 
 void AnalyseWorld(World& w, RunHost& host, RunThreads threads) {
@@ -176,7 +192,7 @@ void AnalyseWorld(World& w, RunHost& host, RunThreads threads) {
   w.UnownedPerPercent = w.UnownedCount / 100;
   // A report lists the loose items as the analysis leaves them, before the
   // passes; a check wants them too. Others ask when they need them.
-  if (w.Report != nullptr || w.SectionLines.wanted) ExplainLooseItems(w);
+  if (w.Report != nullptr || w.SectionLines.wanted) ExplainLooseItems(w, threads);
 }
 
 }  // namespace orv

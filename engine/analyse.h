@@ -22,8 +22,9 @@ void AnalyseWorld(World& w, RunHost& host, RunThreads threads = RunThreads::kAut
 // LooseReason), reading its "CONT=" again, and notes a left_loose change
 // for each in the world's report, if any. The analysis does it for a run
 // with a report or lines wanted; anyone else asks before reading the
-// reasons. Once per analysis.
-void ExplainLooseItems(World& w);
+// reasons. Once per analysis. Many loose items are looked at on two
+// threads where `threads` allows (see UseSecondThread).
+void ExplainLooseItems(World& w, RunThreads threads = RunThreads::kAuto);
 
 // A line cursor that also counts line indexes from 0.
 struct SourceCursor {

@@ -341,5 +341,37 @@ TEST(Analyse, IdsAndTypesOfEveryLengthThatDifferInOneByteAreKeptApart) {
   ExpectIdsAndTypesInFileOrder(w, expected);
 }
 
+TEST(Analyse, ManyLooseItemsGetTheirReasonsAlikeOnOneAndOnTwoThreads) {
+  // Enough loose items for the reasons to be looked up on two threads, of
+  // every reason in turn: a holder filed later, one nowhere in the save,
+  // the item itself. One character and one item come last, so that every
+  // first kind finds its holder only after the item.
+  std::string save;
+  constexpr int kLoose = 3 * 3000;
+  for (int i = 0; i < kLoose; ++i) {
+    const std::string serial = "0" + std::to_string(100000 + i);
+    const std::string container = i % 3 == 0   ? (i % 2 == 0 ? "0c1" : "0i1")
+                                  : i % 3 == 1 ? "0nowhere"
+                                               : serial;
+    save += "[WORLDITEM 0e75]\r\nSERIAL=" + serial + "\r\nCONT=" + container + "\r\n";
+  }
+  save += "[WORLDCHAR 0190]\r\nSERIAL=0c1\r\n[WORLDITEM 0e75]\r\nSERIAL=0i1\r\n[EOF]\r\n";
+
+  std::vector<LooseReason> reasons[2];
+  for (RunThreads threads : {RunThreads::kOne, RunThreads::kTwo}) {
+    World w;
+    RecordingHost host;
+    Analyse(w, host, save, threads);
+    ExplainLooseItems(w, threads);
+    ASSERT_EQ(w.Notes.loose_items.size(), static_cast<std::size_t>(kLoose));
+    EXPECT_EQ(w.Notes.LooseCount(LooseReason::kLaterInFile), kLoose / 3u);
+    EXPECT_EQ(w.Notes.LooseCount(LooseReason::kNotFound), kLoose / 3u);
+    EXPECT_EQ(w.Notes.LooseCount(LooseReason::kSelfContainer), kLoose / 3u);
+    for (const LooseItem& l : w.Notes.loose_items)
+      reasons[threads == RunThreads::kTwo].push_back(l.reason);
+  }
+  EXPECT_EQ(reasons[0], reasons[1]) << "each item keeps its own reason";
+}
+
 }  // namespace
 }  // namespace orv::testing
