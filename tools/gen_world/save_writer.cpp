@@ -128,6 +128,8 @@ void SaveWriter::WriteUnit(const Unit& unit) {
     const Node& node = unit.nodes[static_cast<std::size_t>(index)];
     if (node.is_char) {
       WriteChar(node);
+    } else if (dense_) {
+      WriteLeanItem(node, unit);
     } else {
       WriteItem(node, unit);
     }
@@ -168,7 +170,14 @@ void SaveWriter::WriteChar(const Node& node) {
   const bool player = node.role == CharRole::kPlayer;
   Head("[WORLDCHAR", body.id, body.bare);
 
-  const std::uint32_t stats = player ? random_.Range(16, 30) : random_.Range(10, 18);
+  // The stat lines, then the skills: a lean world's players have few
+  // skills, its NPCs none and only some stats.
+  std::uint32_t stats = 0;
+  if (dense_) {
+    stats = player ? random_.Range(9, 16) : random_.Range(3, 9);
+  } else {
+    stats = player ? random_.Range(16, 30) : random_.Range(10, 18);
+  }
   // The account line is anywhere in a player's body, not always first.
   const std::uint32_t account_at = player ? random_.Range(0, stats + 4) : ~0u;
   std::uint32_t at = 0;
@@ -255,33 +264,8 @@ void SaveWriter::WriteItem(const Node& node, const Unit& unit) {
   text_.Text("SERIAL=");
   ItemSerial(node.serial);
   text_.EndLine();
-  if (kind.role == ItemRole::kMemory) {
-    text_.Text("LINK=");
-    if (node.link != 0) {
-      if (node.link_char) {
-        CharSerial(node.link);
-      } else {
-        ItemSerial(node.link);
-      }
-    }
-    text_.EndLine();
-  }
-  if (node.parent < 0) {
-    Position();
-  } else {
-    // Where it lies inside its container.
-    const std::uint32_t x = random_.Range(20, 150);
-    const std::uint32_t y = random_.Range(20, 150);
-    Point("P", x, y, 0);
-    text_.Text("CONT=");
-    const Node& holder = unit.nodes[static_cast<std::size_t>(node.parent)];
-    if (holder.is_char) {
-      CharSerial(holder.serial);
-    } else {
-      ItemSerial(holder.serial);
-    }
-    text_.EndLine();
-  }
+  Link(node);
+  Place(node, unit, true);
   Comment();
   switch (kind.role) {
     case ItemRole::kStack:
@@ -335,7 +319,78 @@ void SaveWriter::WriteItem(const Node& node, const Unit& unit) {
   text_.EndLine();
 }
 
+void SaveWriter::WriteLeanItem(const Node& node, const Unit& unit) {
+  const ItemKind& kind = *node.kind;
+  Head("[WORLDITEM", kind.id, kind.bare);
+  Indent();
+  text_.Text("SERIAL=");
+  ItemSerial(node.serial);
+  text_.EndLine();
+  Link(node);
+  // Half the held items have no place of their own in their container.
+  Place(node, unit, node.parent < 0 || random_.Chance(5000));
+  Comment();
+  switch (kind.role) {
+    case ItemRole::kStack:
+      if (random_.Chance(3000)) KeyValue("AMOUNT", random_.Range(2, 50));
+      break;
+    case ItemRole::kCloth: KeyValue("LAYER", kind.layer); break;
+    case ItemRole::kBox: text_.Line("TYPE=1"); break;
+    case ItemRole::kRespawn:
+      text_.Line("TYPE=69");
+      HexKeyValue("MORE1", random_.Range(0x1000, 0x4000));
+      break;
+    case ItemRole::kSpawn:
+      text_.Line("TYPE=34");
+      HexKeyValue("MORE1", random_.Range(0x01, 0x3ff));
+      break;
+    case ItemRole::kMemory:
+    case ItemRole::kLeaf:
+    case ItemRole::kDecor: break;
+  }
+  if (random_.Chance(2500)) {
+    text_.Text("COLOR=");
+    text_.Text(random_.Pick(kColors));
+    text_.EndLine();
+  }
+  text_.EndLine();
+}
+
 // ---- the pieces of a section
+
+void SaveWriter::Link(const Node& node) {
+  if (node.kind->role != ItemRole::kMemory) return;
+  text_.Text("LINK=");
+  if (node.link != 0) {
+    if (node.link_char) {
+      CharSerial(node.link);
+    } else {
+      ItemSerial(node.link);
+    }
+  }
+  text_.EndLine();
+}
+
+void SaveWriter::Place(const Node& node, const Unit& unit, bool with_point) {
+  if (node.parent < 0) {
+    Position();
+    return;
+  }
+  if (with_point) {
+    // Where it lies inside its container.
+    const std::uint32_t x = random_.Range(20, 150);
+    const std::uint32_t y = random_.Range(20, 150);
+    Point("P", x, y, 0);
+  }
+  text_.Text("CONT=");
+  const Node& holder = unit.nodes[static_cast<std::size_t>(node.parent)];
+  if (holder.is_char) {
+    CharSerial(holder.serial);
+  } else {
+    ItemSerial(holder.serial);
+  }
+  text_.EndLine();
+}
 
 void SaveWriter::Head(const char* section, const char* id, bool bare) {
   Indent();

@@ -5,7 +5,8 @@
 // character or item (a head line, key lines, a blank line), "[EOF]". Every
 // line ends in CR LF. The keys and their values are drawn here, with the
 // stray indents, comments and ids without their leading 0 of hand-edited
-// saves.
+// saves. A dense save has the same sections, lean: items with their few
+// indispensable lines, characters with fewer stats.
 
 #include <cstdint>
 #include <cstdio>
@@ -71,8 +72,10 @@ class SaveText {
 
 class SaveWriter final : public WorldSink {
  public:
-  // Draws from `random` in turn with the builder.
-  SaveWriter(SaveText& text, Random& random) : text_(text), random_(random) {}
+  // Draws from `random` in turn with the builder. With `dense`, item
+  // sections are lean (WriteLeanItem) and characters carry fewer stats.
+  SaveWriter(SaveText& text, Random& random, bool dense = false)
+      : text_(text), random_(random), dense_(dense) {}
 
   void WriteHeader();
   void WriteUnit(const Unit& unit) override;
@@ -84,6 +87,15 @@ class SaveWriter final : public WorldSink {
  private:
   void WriteChar(const Node& node);
   void WriteItem(const Node& node, const Unit& unit);
+  // An item as a world of small items has most of them: its serial, where
+  // it lies, a memory object's link, the few keys its role cannot do
+  // without, and now and then a colour.
+  void WriteLeanItem(const Node& node, const Unit& unit);
+  // "LINK=" of a memory object, and nothing for other items.
+  void Link(const Node& node);
+  // Where an item is: a position in the world when it lies loose, else its
+  // "CONT=", after a place inside the container when `with_point`.
+  void Place(const Node& node, const Unit& unit, bool with_point);
 
   void Head(const char* section, const char* id, bool bare);
   void Indent();
@@ -104,6 +116,7 @@ class SaveWriter final : public WorldSink {
 
   SaveText& text_;
   Random& random_;
+  const bool dense_;
 };
 
 }  // namespace gen_world
