@@ -4,15 +4,17 @@
 # conversion beside the floors measured in the same run: copying the source
 # twice into files removed at once (nothing reaches the disk), and copying
 # it twice and syncing. Prints the ratios, the peak of anonymous memory and
-# which figures are within their goals.
+# which figures are within their goals. Dense saves (gen_world --dense, the
+# most sections per byte) are converted too, for their memory alone.
 #
 #   bench/run.sh [--orvantor PATH] [--gen PATH] [--sizes "128M 256M 1G"]
 #                [--runs 5] [--orders "random ascending"] [--seed 1] [--window]
+#                [--dense-sizes "1G"]    ("" for none)
 #
 # The same settings can come from the environment: ORVANTOR, GEN_WORLD,
 # BENCH_SIZES, BENCH_RUNS, BENCH_ORDERS, BENCH_SEED, BENCH_WINDOW=1,
-# BENCH_SETTLE=0 (no settling copy before each timed command).
-# Nothing is built here; build first (see bench/README.md).
+# BENCH_DENSE_SIZES, BENCH_SETTLE=0 (no settling copy before each timed
+# command). Nothing is built here; build first (see bench/README.md).
 set -euo pipefail
 export LC_ALL=C  # a decimal point in EPOCHREALTIME and awk
 
@@ -26,9 +28,14 @@ orders=${BENCH_ORDERS:-random ascending}
 seed=${BENCH_SEED:-1}
 window=${BENCH_WINDOW:-}
 settle=${BENCH_SETTLE:-1}
+# Set but empty turns the dense saves off.
+dense_sizes=${BENCH_DENSE_SIZES-1G}
+# The dense saves are converted in the first rounds only: their figure is
+# the memory peak, which varies little from run to run.
+dense_runs=3
 
 usage() {
-  sed -n '2,15p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+  sed -n '2,17p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
 }
 
 while (($#)); do
@@ -40,6 +47,7 @@ while (($#)); do
     --orders) orders=$2; shift 2 ;;
     --seed) seed=$2; shift 2 ;;
     --window) window=1; shift ;;
+    --dense-sizes) dense_sizes=$2; shift 2 ;;
     -h|--help) usage; exit 0 ;;
     *) echo "run.sh: unknown argument: $1" >&2; usage >&2; exit 2 ;;
   esac
@@ -55,6 +63,7 @@ gui_convert=$bin/gui_convert
 [[ -x $peak_memory ]] || die "no peak_memory binary next to orvantor (it is built with the benchmarks: ORVANTOR_BENCH=ON and Google Benchmark installed)"
 [[ -z $window || -x $gui_convert ]] || die "--window needs gui_convert next to orvantor (a build with the window)"
 [[ $runs =~ ^[1-9][0-9]*$ ]] || die "--runs must be a positive whole number, not '$runs'"
+((dense_runs <= runs)) || dense_runs=$runs
 for o in $orders; do
   [[ $o == random || $o == ascending ]] || die "unknown order '$o' (random or ascending)"
 done
@@ -88,13 +97,17 @@ timed() {
   "$peak_memory" "$log" "$@"
 }
 
-source_for() {  # size order -> path of the cached save
-  local size=$1 order=$2
-  local path=$cache/world-$size-s$seed-$order-$gen_tag.scp
+source_for() {  # size order [dense] -> path of the cached save
+  local size=$1 order=$2 name=world-$1 lean=()
+  if [[ -n ${3:-} ]]; then
+    name=world-dense-$size
+    lean=(--dense)
+  fi
+  local path=$cache/$name-s$seed-$order-$gen_tag.scp
   if [[ ! -s $path ]]; then
-    echo "generating $size ($order, seed $seed) ..." >&2
-    "$gen" --size "$size" --seed "$seed" --order "$order" --out "$path.part" \
-      || die "gen_world failed for $size $order"
+    echo "generating $size ($order${3:+, dense}, seed $seed) ..." >&2
+    "$gen" --size "$size" --seed "$seed" --order "$order" "${lean[@]}" --out "$path.part" \
+      || die "gen_world failed for $size $order ${3:-}"
     mv "$path.part" "$path"
     sync "$path"
   fi
@@ -133,6 +146,7 @@ convert() {  # log src [extra switches]
 echo "orvantor:  $orvantor ($("$orvantor" --version 2>/dev/null | head -n 1 || echo '?'))"
 echo "gen_world: $gen (seed $seed)"
 echo "runs:      $runs per save, round all saves in turn; each conversion beside its floor"
+[[ -z $dense_sizes ]] || echo "dense:     $dense_sizes ($dense_runs runs each, memory only)"
 echo "machine:   $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 
@@ -141,6 +155,12 @@ echo
 for size in $sizes; do
   for order in $orders; do
     src=$(source_for "$size" "$order")
+    cat "$src" >/dev/null
+  done
+done
+for size in $dense_sizes; do
+  for order in $orders; do
+    src=$(source_for "$size" "$order" dense)
     cat "$src" >/dev/null
   done
 done
@@ -164,6 +184,18 @@ for ((r = 1; r <= runs; r++)); do
         "$src" "$work/copy.a" "$work/copy.b"
     done
   done
+  if ((r <= dense_runs)); then
+    for size in $dense_sizes; do
+      for order in $orders; do
+        src=$(source_for "$size" "$order" dense)
+        fresh "$src"
+        convert "$work/dense.$size.$order" "$src" --no-sync
+        # Chars and items of the save, for its bytes per record.
+        awk '$1 == "characters:" || $1 == "items:" { n += $2 } END { print n + 0 }' \
+          "$work/orvantor.log" >"$work/records.$size.$order"
+      done
+    done
+  fi
   echo "  run $r of $runs done" >&2
 done
 fresh
@@ -195,6 +227,23 @@ for size in $sizes; do
         anon / 1024, anon * 1024 / b }'
   done
 done
+
+if [[ -n $dense_sizes ]]; then
+  echo
+  echo "Dense saves (gen_world --dense), --no-sync: medians of $dense_runs runs (min-max)."
+  printf '%-5s %-9s | %9s | %-20s | %8s %5s\n' size order "bytes/rec" "--no-sync s" "anon MiB" "/src"
+  for size in $dense_sizes; do
+    for order in $orders; do
+      key=$size.$order
+      bytes=$(stat -c %s "$(source_for "$size" "$order" dense)")
+      read -r n n_lo n_hi < <(times_of "dense.$key")
+      awk -v size="$size" -v order="$order" -v b="$bytes" -v anon="$(anon_of "dense.$key")" \
+        -v rec="$(cat "$work/records.$key")" -v n="$n" -v nl="$n_lo" -v nh="$n_hi" 'BEGIN {
+        printf "%-5s %-9s | %9.1f | %6.3f (%.2f-%.2f)  | %8.1f %5.2f\n",
+          size, order, (rec > 0 ? b / rec : 0), n, nl, nh, anon / 1024, anon * 1024 / b }'
+    done
+  done
+fi
 
 echo
 echo "Goals:"
@@ -235,6 +284,16 @@ if [[ " $sizes " == *" 128M "* && " $sizes " == *" 1G "* ]]; then
       "$(ratio "$(median_of "nosync.1G.$order")" "$(median_of "nosync.128M.$order")")" 6.8 9.2
   done
 fi
+
+# Anonymous memory on the dense saves, from 128 MiB on like the others.
+for size in $dense_sizes; do
+  for order in $orders; do
+    bytes=$(stat -c %s "$(source_for "$size" "$order" dense)")
+    ((bytes >= 128 << 20)) || continue
+    verdict "dense $size $order anonymous memory / source (at most 1.0)" \
+      "$(ratio "$(anon_of "dense.$size.$order")" "$((bytes / 1024))")" 0 1.0
+  done
+done
 
 # The window beside the command line on the largest save, random serials.
 if [[ -n $window ]]; then

@@ -2,11 +2,13 @@
 # Checks that two builds of orvantor write the same bytes: both convert the
 # sample and generated saves (random and ascending serials, sizes on either
 # side of the two-thread threshold, and odd variants of them: LF-only line
-# ends, indented lines, an "[EOF]" early on, no "[EOF]" at all) with several
-# sets of switches, and every output file and change report is compared by
-# its SHA-256. Prints one line per difference and exits 1 if there is any.
+# ends, indented lines, an "[EOF]" early on, no "[EOF]" at all), and dense
+# saves (gen_world --dense), with several sets of switches, and every output
+# file and change report is compared by its SHA-256. Prints one line per
+# difference and exits 1 if there is any.
 #
 #   bench/same_output.sh --before PATH [--after PATH] [--sizes "1M 6M 40M"]
+#                        [--dense-sizes "6M"]
 #
 # --after defaults to build/bin/orvantor; the saves are cached in bench/.cache.
 set -euo pipefail
@@ -16,13 +18,15 @@ before=''
 after=$root/build/bin/orvantor
 gen=${GEN_WORLD:-$root/build/bin/gen_world}
 sizes="1M 6M 40M"
+dense_sizes="6M"
 while (($#)); do
   case $1 in
     --before) before=$2; shift 2 ;;
     --after) after=$2; shift 2 ;;
     --sizes) sizes=$2; shift 2 ;;
+    --dense-sizes) dense_sizes=$2; shift 2 ;;
     --gen) gen=$2; shift 2 ;;
-    *) sed -n '2,11p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+    *) sed -n '2,13p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
   esac
 done
 [[ -x $before && -x $after && -x $gen ]] || { echo "same_output.sh: need --before, --after and gen_world binaries" >&2; exit 2; }
@@ -33,21 +37,37 @@ work=$(mktemp -d "$cache/same.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 gen_tag=$(sha1sum "$gen" | cut -c1-8)
 
+# The cached save of a size and order, dense with a third argument; made
+# once. Named as bench/run.sh names its saves of seed 1.
+save_of() {
+  local name=world-$1 lean=()
+  if [[ -n ${3:-} ]]; then
+    name=world-dense-$1
+    lean=(--dense)
+  fi
+  local src=$cache/$name-s1-$2-$gen_tag.scp
+  [[ -s $src ]] || { "$gen" --size "$1" --seed 1 --order "$2" "${lean[@]}" --out "$src.part" && mv "$src.part" "$src"; }
+  printf '%s\n' "$src"
+}
+
 saves=("$root/samples/world.scp")
 for size in $sizes; do
   for order in random ascending; do
-    src=$cache/world-$size-s1-$order-$gen_tag.scp
-    [[ -s $src ]] || { "$gen" --size "$size" --seed 1 --order "$order" --out "$src.part" && mv "$src.part" "$src"; }
-    saves+=("$src")
+    saves+=("$(save_of "$size" "$order")")
   done
   # The odd variants, of the random save only.
-  src=$cache/world-$size-s1-random-$gen_tag.scp
+  src=$(save_of "$size" random)
   tr -d '\r' <"$src" >"$work/lf-$size.scp"
   sed '0~7s/^/  /' "$src" >"$work/indented-$size.scp"
   lines=$(wc -l <"$src")
   { head -n $((lines / 3)) "$src"; printf '[EOF]\r\n'; tail -n +$((lines / 3 + 1)) "$src"; } >"$work/early-eof-$size.scp"
   head -c $(($(stat -c %s "$src") * 3 / 4)) "$src" >"$work/no-eof-$size.scp"
   saves+=("$work/lf-$size.scp" "$work/indented-$size.scp" "$work/early-eof-$size.scp" "$work/no-eof-$size.scp")
+done
+for size in $dense_sizes; do
+  for order in random ascending; do
+    saves+=("$(save_of "$size" "$order" dense)")
+  done
 done
 
 lists=(--move-chars "$root/samples/positions.txt" --illegal-items "$root/samples/illegal.txt")
