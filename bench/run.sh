@@ -250,7 +250,7 @@ echo "Goals:"
 verdict() {  # label value limit_low limit_high
   awk -v l="$1" -v v="$2" -v lo="$3" -v hi="$4" 'BEGIN {
     ok = (v >= lo && v <= hi)
-    printf "  %-58s %6.2f  %s\n", l, v, (ok ? "within" : "NOT within") }'
+    printf "  %-60s %6.2f  %s\n", l, v, (ok ? "within" : "NOT within") }'
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", (b > 0 ? a / b : 0) }'; }
 # The goals hold for saves of 128 MiB and more; below, the start of the
