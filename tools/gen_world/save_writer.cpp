@@ -257,7 +257,7 @@ void SaveWriter::WriteChar(const Node& node) {
   text_.EndLine();  // ORV leaves a blank line after each section
 }
 
-void SaveWriter::WriteItem(const Node& node, const Unit& unit) {
+void SaveWriter::BeginItem(const Node& node, const Unit& unit) {
   const ItemKind& kind = *node.kind;
   Head("[WORLDITEM", kind.id, kind.bare);
   Indent();
@@ -265,8 +265,15 @@ void SaveWriter::WriteItem(const Node& node, const Unit& unit) {
   ItemSerial(node.serial);
   text_.EndLine();
   Link(node);
-  Place(node, unit, true);
+  // In a lean world half the held items have no place of their own in
+  // their container.
+  Place(node, unit, !dense_ || node.parent < 0 || random_.Chance(5000));
   Comment();
+}
+
+void SaveWriter::WriteItem(const Node& node, const Unit& unit) {
+  const ItemKind& kind = *node.kind;
+  BeginItem(node, unit);
   switch (kind.role) {
     case ItemRole::kStack:
       KeyValue("AMOUNT", random_.Chance(3000) ? random_.Range(1, 60000) : random_.Range(1, 50));
@@ -321,15 +328,7 @@ void SaveWriter::WriteItem(const Node& node, const Unit& unit) {
 
 void SaveWriter::WriteLeanItem(const Node& node, const Unit& unit) {
   const ItemKind& kind = *node.kind;
-  Head("[WORLDITEM", kind.id, kind.bare);
-  Indent();
-  text_.Text("SERIAL=");
-  ItemSerial(node.serial);
-  text_.EndLine();
-  Link(node);
-  // Half the held items have no place of their own in their container.
-  Place(node, unit, node.parent < 0 || random_.Chance(5000));
-  Comment();
+  BeginItem(node, unit);
   switch (kind.role) {
     case ItemRole::kStack:
       if (random_.Chance(3000)) KeyValue("AMOUNT", random_.Range(2, 50));

@@ -91,6 +91,9 @@ class SaveWriter final : public WorldSink {
   // it lies, a memory object's link, the few keys its role cannot do
   // without, and now and then a colour.
   void WriteLeanItem(const Node& node, const Unit& unit);
+  // The lines every item section starts with: its head, its serial, a
+  // memory object's link, its place and now and then a comment.
+  void BeginItem(const Node& node, const Unit& unit);
   // "LINK=" of a memory object, and nothing for other items.
   void Link(const Node& node);
   // Where an item is: a position in the world when it lies loose, else its
