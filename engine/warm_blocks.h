@@ -14,7 +14,9 @@ namespace orv {
 // of backing it; on a big world that is a good share of the analysis. A
 // thread that only runs while a core would otherwise idle pays it instead of
 // the thread that fills the records. The blocks are zeroed, as from
-// platform::AllocateBulk, and are handed out in order.
+// platform::AllocateBulk. A block made too late for one request serves the
+// next: with the thread starved of a core, it would otherwise come late
+// time after time, and every such block would lie unused until the end.
 class WarmBlocks {
  public:
   // Starts making `count` blocks of `block_bytes` each. When no thread is to
@@ -27,9 +29,11 @@ class WarmBlocks {
 
   // The next ready block, now owned by the caller (free it with
   // platform::FreeBulk and the block size), or nullptr when none is ready
-  // yet. A block asked for too early is never made later: the caller made
-  // its own. One thread at a time may take.
+  // yet: the caller then makes its own, and one block fewer is made here.
+  // One thread at a time may take.
   void* Take();
+  // How many blocks are made and not taken (they are freed with the supply).
+  std::size_t Waiting() const;
 
   std::size_t BlockBytes() const { return block_bytes_; }
 
@@ -38,10 +42,13 @@ class WarmBlocks {
 
   const std::size_t block_bytes_;
   const std::size_t count_;
-  std::unique_ptr<void*[]> blocks_;     // made and not yet taken; null otherwise
-  std::atomic<std::size_t> ready_{0};   // blocks_[0, ready_) are settled
-  std::atomic<std::size_t> wanted_{0};  // blocks asked for, ready or not
-  BackgroundThread thread_;             // last: starts once the rest is set up
+  // Made in order by the thread, taken in order by the taker; null where a
+  // block is not made yet or was taken.
+  std::unique_ptr<std::atomic<void*>[]> blocks_;
+  std::atomic<std::size_t> made_{0};   // blocks_[0, made_) were made
+  std::atomic<std::size_t> taken_{0};  // blocks_[0, taken_) were taken
+  std::atomic<std::size_t> asked_{0};  // Take calls, served or not
+  BackgroundThread thread_;            // last: starts once the rest is set up
 };
 
 }  // namespace orv

@@ -46,6 +46,24 @@ TEST(WarmBlocks, BlocksAskedForTooEarlyOrNeverAreFreedWithTheSupply) {
   EXPECT_EQ(none.Take(), nullptr);
 }
 
+TEST(WarmBlocks, BlocksMadeTooLateServeTheNextRequests) {
+  // A taker asking about as fast as the thread makes blocks asks again and
+  // again while one is being made, and then makes its own: each block that
+  // comes too late must serve a later request instead of lying unused (a
+  // thread starved of a core would otherwise waste one block every time).
+  constexpr std::size_t kCount = 200;
+  constexpr std::size_t kSmall = std::size_t{1} << 20;
+  WarmBlocks warm(kSmall, kCount);
+  for (std::size_t i = 0; i < kCount; ++i) {
+    if (void* block = warm.Take()) platform::FreeBulk(block, kSmall);
+    std::this_thread::sleep_for(std::chrono::microseconds(150));
+  }
+  // What the thread makes after the last request is more than was asked
+  // for: at most the one it was making then.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_LE(warm.Waiting(), 1u);
+}
+
 TEST(WarmBlocks, AnArenaFedByThemKeepsEveryRecordAsMade) {
   const std::size_t records = 3 * RecordArena<TWorldItem>::kChunkSize + 17;
   WarmBlocks warm(kBlock, 2);
