@@ -39,7 +39,7 @@ struct Turn {
   std::uint32_t container_hash = 0;
   std::uint64_t index = 0;  // the line, or the section's last line, for the gauge
 };
-static_assert(sizeof(Turn) == 32, "the ring holds up to four million turns");
+static_assert(sizeof(Turn) == 32, "the ring holds up to two million turns");
 
 // Whether no turn follows one of this kind.
 inline bool EndsAnalysis(Turn::Kind kind) {
@@ -52,12 +52,12 @@ inline bool EndsAnalysis(Turn::Kind kind) {
 // handed over in batches, so the two threads seldom touch the same line.
 // The reader starts while the filing thread still counts the source's
 // lines, and gets about a fifth of the source ahead meanwhile (counting is
-// bound by memory bandwidth, which the reader shares). The ring holds a
-// turn for every 256 bytes of the source, more than that lead, so that the
-// reader does not stop for the filing to catch up: the reader is what the
-// whole analysis waits for. At most four million turns (128 MiB); only the
-// part the reader gets ahead by is ever touched, so the memory a run uses
-// grows with that lead, not with the ring.
+// bound by memory bandwidth, which the reader shares). The ring holds about
+// a turn for every 256 bytes of the source, more than that lead, so that
+// the reader seldom stops for the filing to catch up: the reader is what
+// the whole analysis waits for. A save has more turns than that, so the
+// ring goes round and all of it is touched: at most two million turns
+// (64 MiB), and an eighth of the source on saves of a few MiB and more.
 struct TurnRing {
   static constexpr std::uint32_t kBatch = 128;
   explicit TurnRing(std::size_t source_bytes)
@@ -68,11 +68,12 @@ struct TurnRing {
   TurnRing(const TurnRing&) = delete;
   TurnRing& operator=(const TurnRing&) = delete;
 
-  // A power of two, so that positions modulo 2^32 wrap with the ring. A
-  // world has a section in about every hundred bytes.
+  // A power of two, so that positions modulo 2^32 wrap with the ring;
+  // rounded down, so that the ring never takes more than its share of the
+  // memory. A world has a section in about every hundred bytes.
   static std::uint32_t Size(std::size_t source_bytes) {
-    const std::size_t wanted = std::clamp<std::size_t>(source_bytes / 256, 1u << 13, 1u << 22);
-    return static_cast<std::uint32_t>(std::bit_ceil(wanted));
+    const std::size_t wanted = std::clamp<std::size_t>(source_bytes / 256, 1u << 13, 1u << 21);
+    return static_cast<std::uint32_t>(std::bit_floor(wanted));
   }
 
   const std::uint32_t size;
