@@ -1,6 +1,7 @@
 #ifndef ORVANTOR_ENGINE_PUMP_H_
 #define ORVANTOR_ENGINE_PUMP_H_
 
+#include <algorithm>
 #include <cstdint>
 
 #include "engine/errors.h"
@@ -20,28 +21,69 @@ inline void PumpStep(RunHost& host, int& countdown) {
   if (host.CancelRequested()) throw RunCancelled();
 }
 
-// A loop's own countdown, starting at 0.
-class Pump {
- public:
-  void Step(RunHost& host) { PumpStep(host, countdown_); }
-
- private:
-  int countdown_ = 0;
-};
-
 // The progress step: with a divisor D of at least 1 the count goes up and the
 // gauge shows count / D; with D = 0 (fewer than 100 records) nothing moves.
+// The shown value is kept as quotient and remainder: a division at every
+// step of a walk over millions of records costs more than the walk's own
+// work between its host calls.
 class Progress {
  public:
   void Step(RunHost& host, std::int64_t divisor) {
     if (divisor == 0) return;
     ++count_;
-    host.SetProgress(static_cast<int>(count_ / divisor));
+    if (divisor != divisor_ || divisor < 0) {
+      divisor_ = divisor;
+      shown_ = count_ / divisor;
+      rest_ = count_ % divisor;
+    } else if (++rest_ == divisor) {
+      ++shown_;
+      rest_ = 0;
+    }
+    host.SetProgress(static_cast<int>(shown_));
   }
-  void Reset() { count_ = 0; }
+  // `turns` steps in a row.
+  void Steps(RunHost& host, std::int64_t divisor, std::uint64_t turns) {
+    if (divisor == 0) return;
+    for (; turns > 0; --turns) Step(host, divisor);
+  }
+  void Reset() {
+    count_ = 0;
+    divisor_ = 0;
+  }
 
  private:
   std::int64_t count_ = 0;
+  std::int64_t divisor_ = 0;  // the divisor shown_ and rest_ are for; 0: none yet
+  std::int64_t shown_ = 0;    // count_ / divisor_
+  std::int64_t rest_ = 0;     // count_ % divisor_
+};
+
+// A loop's own countdown, starting at 0.
+class Pump {
+ public:
+  void Step(RunHost& host) { PumpStep(host, countdown_); }
+
+  // The host calls of `turns` turns of a loop that takes a pump step and
+  // then a progress step with `divisor` at each, in the same order, for a
+  // loop whose work was done apart from them. Between two pumps only the
+  // gauge is set, so those turns need no look at the countdown.
+  void Turns(RunHost& host, Progress& progress, std::int64_t divisor, std::uint64_t turns) {
+    while (turns > 0) {
+      if (countdown_ <= 0) {
+        Step(host);
+        progress.Step(host, divisor);
+        --turns;
+        continue;
+      }
+      const std::uint64_t quiet = std::min<std::uint64_t>(turns, static_cast<unsigned>(countdown_));
+      countdown_ -= static_cast<int>(quiet);
+      turns -= quiet;
+      progress.Steps(host, divisor, quiet);
+    }
+  }
+
+ private:
+  int countdown_ = 0;
 };
 
 }  // namespace orv
