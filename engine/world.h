@@ -278,21 +278,27 @@ inline void PrefetchItemsOf(const World& w, const TWorldChar& c) {
 
 // For a walk over the characters in file order that visits their items:
 // each Step (one per character) starts loading the items of the character
-// two further on.
+// `distance` further on; with kNpcs only those of NPCs, for a walk that
+// visits no player's items (a player's run far longer, and loading them
+// would only crowd the memory bus).
 class ItemsLoadedAhead {
  public:
-  explicit ItemsLoadedAhead(const World& w) : w_(w), ahead_(w.FirstChar) {
-    for (int k = 0; k < 2; ++k) Step();
+  enum class Whose { kEveryone, kNpcs };
+  explicit ItemsLoadedAhead(const World& w, int distance = 2, Whose whose = Whose::kEveryone)
+      : w_(w), ahead_(w.FirstChar), npcs_only_(whose == Whose::kNpcs) {
+    for (int k = 0; k < distance; ++k) Step();
   }
   void Step() {
     if (ahead_ == kNone) return;
-    PrefetchItemsOf(w_, w_.Chars[ahead_]);
-    ahead_ = w_.Chars[ahead_].Next;
+    const TWorldChar& c = w_.Chars[ahead_];
+    if (!npcs_only_ || c.IsNpc) PrefetchItemsOf(w_, c);
+    ahead_ = c.Next;
   }
 
  private:
   const World& w_;
   RecordId ahead_;
+  bool npcs_only_;
 };
 
 // Destroys every item of a list with everything inside it, at every depth.

@@ -7,7 +7,9 @@ namespace orv {
 void DeleteNpcs(World& w, RunHost& host) {
   Pump pump;
   Progress progress;
-  ItemsLoadedAhead ahead(w);
+  // A character takes little time here, so the items are loaded further
+  // ahead than for a walk that writes them.
+  ItemsLoadedAhead ahead(w, 8, ItemsLoadedAhead::Whose::kNpcs);
   ChangeReport* const report = w.Report;
   for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) {
     ahead.Step();

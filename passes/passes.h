@@ -6,6 +6,7 @@
 // moving the gauge as it goes, and edits the records in place.
 
 #include <string_view>
+#include <vector>
 
 #include "engine/host.h"
 #include "engine/run_threads.h"
@@ -26,8 +27,28 @@ RecordId FindPetContainer(const World& w, std::string_view serial);
 // Turns every pet (an NPC whose first directly held memory object "02007]"
 // links to a character holding a "09b2]" container) into a new shrunk-pet
 // item at the front of that container. With a second thread the look-ups
-// are made on two threads before the walk.
+// are made on two threads before the walk (FindPetHomes).
 void ShrinkPets(World& w, RunHost& host, RunThreads threads = RunThreads::kAuto);
+
+// The look-ups of ShrinkPets for every character, made ahead of its walk on
+// two threads; they only read the stores.
+struct PetHomes {
+  // Where a pet goes: its owner and the owner's container.
+  struct Home {
+    RecordId owner = kNone;
+    RecordId container = kNone;
+  };
+  struct Pet {
+    RecordId pet = kNone;  // the NPC
+    Home home;
+    LineList lines;  // of its shrunk-pet item
+  };
+  std::size_t char_count = 0;  // the characters looked at: the whole list
+  std::vector<Pet> pets;       // in list order
+};
+PetHomes FindPetHomes(const World& w);
+// ShrinkPets with the look-ups made ahead, on the world they were made on.
+void ShrinkPets(World& w, RunHost& host, PetHomes found);
 
 // Empties every NPC and destroys everything it holds, at every depth.
 void DeleteNpcs(World& w, RunHost& host);
