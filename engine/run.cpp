@@ -271,26 +271,7 @@ void AnalyseCleanAndWrite(World& w, RunHost& host, LineSink& char_lines, LineSin
   host.SetStatus("analysing worldfile");
   AnalyseWorld(w, host, threads);
 
-  if (host.Checked(Switch::kMoveChars)) {
-    host.SetStatus("moving chars to specified positions");
-    MoveChars(w, host);
-  }
-  if (host.Checked(Switch::kShrinkPets)) {
-    host.SetStatus("shrinking pets");
-    ShrinkPets(w, host, threads);
-  }
-  if (host.Checked(Switch::kDeleteNpcs)) {
-    host.SetStatus("deleting NPCs");
-    DeleteNpcs(w, host);
-  }
-  if (host.Checked(Switch::kDeleteRespawnPoints)) {
-    host.SetStatus("deleting respawn points");
-    DeleteRespawnPoints(w, host);
-  }
-  if (host.Checked(Switch::kIllegalItems)) {
-    host.SetStatus("deleting illegal items");
-    DeleteIllegalItems(w, host, threads);
-  }
+  RunCleanUpPasses(w, host, threads);
   if (w.Report != nullptr) w.Report->Complete();
 
   host.SetStatus("processing chars");

@@ -56,6 +56,8 @@ class ItemKinds {
   // The number of the pair, interning it first when it is new.
   Ref Intern(TextPool::Ref base_id, TextPool::Ref type);
   const Kind& operator[](Ref ref) const { return kinds_[ref]; }
+  // The number of pairs; every Ref handed out is below it.
+  std::size_t Size() const { return kinds_.size(); }
   // Forgets every pair but the empty one.
   void Clear();
 

@@ -102,6 +102,7 @@ std::uint64_t ReleaseItems(World& w, RecordId list) {
     id = pending.back();
     pending.pop_back();
   }
+  w.ReleasedItemCount += released;
   return released;
 }
 
@@ -126,6 +127,7 @@ void ReleaseStores(World& w) {
   w.CharCount = w.ItemCount = w.ContainedCount = 0;
   w.CharsPerPercent = w.ItemsPerPercent = w.UnownedCount = w.UnownedPerPercent = 0;
   w.PlayerCount = 0;
+  w.ReleasedItemCount = 0;
   w.FlagsEdit = false;
   w.Stats = PassStats{};
   w.Notes = AnalysisNotes{};

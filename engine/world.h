@@ -211,6 +211,9 @@ struct World {
   std::int64_t UnownedCount = 0;
   std::int64_t UnownedPerPercent = 0;
   std::int64_t PlayerCount = 0;
+  // Item records destroyed by ReleaseItems since the stores were emptied:
+  // every other record is reachable from a character or UnownedItems.
+  std::uint64_t ReleasedItemCount = 0;
 
   // Whether the analysis of this run turned "FLAGS=" values of characters
   // from 8 to 0 ("delete NPCs" was on when it ran).
@@ -302,7 +305,8 @@ class ItemsLoadedAhead {
 };
 
 // Destroys every item of a list with everything inside it, at every depth.
-// Returns how many items were destroyed. Walks without recursion.
+// Returns how many items were destroyed (and adds them to
+// ReleasedItemCount). Walks without recursion.
 std::uint64_t ReleaseItems(World& w, RecordId list);
 
 // Releases every character with everything it holds; FirstChar and LastChar

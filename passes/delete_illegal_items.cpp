@@ -18,13 +18,32 @@ struct IllegalCounts {
   std::uint64_t destroyed = 0;
 };
 
+// Removes listed items: the record stays in its list with no lines and no
+// contents.
+struct IllegalRemover {
+  World& w;
+  IllegalCounts counts;
+
+  void Remove(RecordId id) {
+    TWorldItem& item = w.Items[id];
+    const bool removed_now = item.State != LinesState::kCleared;
+    if (w.Report != nullptr) {
+      if (removed_now) w.Report->Note(Change::kIllegalItemDeleted, id);
+      w.Report->NoteDestroyed(w, item.Contents, id, false);
+    }
+    counts.destroyed += ReleaseItems(w, item.Contents);
+    item.Contents = kNone;
+    if (removed_now) ++counts.removed;
+    item.State = LinesState::kCleared;
+  }
+};
+
 // Walks item lists depth first, each item before its contents, and removes
 // the illegal ones.
 struct IllegalWalk {
-  World& w;
+  IllegalRemover remover;
   const std::vector<bool>& illegal;  // by interned item id
-  IllegalCounts counts;
-  std::vector<RecordId> pending;  // next siblings still to visit
+  std::vector<RecordId> pending;     // next siblings still to visit
 
   // Visits the items of `list` in list order, each before its contents;
   // calls step() before every visit.
@@ -45,24 +64,10 @@ struct IllegalWalk {
   }
 
   TWorldItem& Visit(RecordId id) {
-    ++counts.visits;
-    TWorldItem& item = w.Items[id];
-    if (illegal[BaseIdRef(w, item)]) Remove(id);
+    ++remover.counts.visits;
+    TWorldItem& item = remover.w.Items[id];
+    if (illegal[BaseIdRef(remover.w, item)]) remover.Remove(id);
     return item;
-  }
-
-  // The record stays in its list with no lines and no contents.
-  void Remove(RecordId id) {
-    TWorldItem& item = w.Items[id];
-    const bool removed_now = item.State != LinesState::kCleared;
-    if (w.Report != nullptr) {
-      if (removed_now) w.Report->Note(Change::kIllegalItemDeleted, id);
-      w.Report->NoteDestroyed(w, item.Contents, id, false);
-    }
-    counts.destroyed += ReleaseItems(w, item.Contents);
-    item.Contents = kNone;
-    if (removed_now) ++counts.removed;
-    item.State = LinesState::kCleared;
   }
 };
 
@@ -123,7 +128,7 @@ void ReportInWalkOrder(const World& w, const std::vector<std::size_t>& starts,
 
 // The walk on the calling thread, pumping and moving the gauge once per item.
 IllegalCounts WalkOnOneThread(World& w, RunHost& host, const std::vector<bool>& illegal) {
-  IllegalWalk walk{w, illegal, {}, {}};
+  IllegalWalk walk{{w, {}}, illegal, {}};
   Pump pump;
   Progress progress;
   const auto step = [&] {
@@ -131,28 +136,22 @@ IllegalCounts WalkOnOneThread(World& w, RunHost& host, const std::vector<bool>& 
     progress.Step(host, w.ItemsPerPercent);
   };
   ForEachRootList(w, [&](RecordId list) { walk.DeleteIllegalIn(list, step); });
-  return walk.counts;
+  return walk.remover.counts;
 }
 
 // The same removals without chasing the lists, then the pumps and gauge
 // steps of the walk above, the same in number and order. An item is always
 // filed after the container that holds it (a shrunk pet is made after its
-// bank box), so its id is higher: going through the records in id order
-// meets every container before what it holds. An item still there when it
-// is met is one the walk visits, and one that an earlier removal destroyed
-// is one the walk never reaches. The records are read in the order they lie
-// in memory, where the walk waits for every record it follows a link to.
-IllegalCounts ScanInIdOrder(World& w, RunHost& host, const std::vector<bool>& illegal) {
-  std::vector<RecordId> listed;  // few: the list names kinds an admin bans
-  std::uint64_t there = 0;       // items not destroyed before the pass
-  const auto size = static_cast<RecordId>(w.Items.Size());
-  for (RecordId id = 0; id < size; ++id) {
-    const TWorldItem& item = w.Items[id];
-    if (item.State == LinesState::kReleased) continue;
-    ++there;
-    if (illegal[BaseIdRef(w, item)]) listed.push_back(id);
-  }
-  IllegalWalk walk{w, illegal, {}, {}};
+// bank box), so its id is higher: going through the listed items in id
+// order meets every container before what it holds. An item still there
+// when it is met is one the walk visits, and one that an earlier removal
+// destroyed is one the walk never reaches. Every record not destroyed
+// before the pass is one the walk reaches, so it visits them all but those
+// the removals destroy. `listed` holds the items of a listed kind, by
+// rising id.
+IllegalCounts RemoveInIdOrder(World& w, RunHost& host, const std::vector<RecordId>& listed) {
+  const std::uint64_t there = w.Items.Size() - w.ReleasedItemCount;
+  IllegalRemover remover{w, {}};
   std::vector<std::size_t> starts;  // of each removal's entries in the report
   std::vector<RecordId> removed;
   for (const RecordId id : listed) {
@@ -163,36 +162,53 @@ IllegalCounts ScanInIdOrder(World& w, RunHost& host, const std::vector<bool>& il
       starts.push_back(w.Report->Entries().size());
       removed.push_back(id);
     }
-    walk.Remove(id);
+    remover.Remove(id);
   }
   if (w.Report != nullptr) ReportInWalkOrder(w, starts, removed);
-  IllegalCounts counts = walk.counts;
+  IllegalCounts counts = remover.counts;
   counts.visits = there - counts.destroyed;
   Pump pump;
   Progress progress;
-  for (std::uint64_t k = 0; k < counts.visits; ++k) {
-    pump.Step(host);
-    progress.Step(host, w.ItemsPerPercent);
-  }
+  pump.Turns(host, progress, w.ItemsPerPercent, counts.visits);
   return counts;
+}
+
+// The items of a listed kind, by rising id. The records are read in the
+// order they lie in memory, where the walk waits for every record it
+// follows a link to.
+std::vector<RecordId> ListedInIdOrder(const World& w, const std::vector<bool>& illegal) {
+  std::vector<RecordId> listed;  // few: the list names kinds an admin bans
+  const auto size = static_cast<RecordId>(w.Items.Size());
+  for (RecordId id = 0; id < size; ++id) {
+    if (illegal[BaseIdRef(w, w.Items[id])]) listed.push_back(id);
+  }
+  return listed;
+}
+
+// What a sweep found, and the listed items made since (none but shrunk
+// pets are made, and those are of no listed kind, but a look costs little).
+std::vector<RecordId> ListedInIdOrder(const World& w, const ItemSweep& sweep) {
+  std::vector<RecordId> listed = sweep.Listed();
+  const auto size = static_cast<RecordId>(w.Items.Size());
+  for (RecordId id = sweep.SweptCount(); id < size; ++id) {
+    if (sweep.IsListed(w.Items[id])) listed.push_back(id);
+  }
+  return listed;
 }
 
 }  // namespace
 
-void DeleteIllegalItems(World& w, RunHost& host, RunThreads threads) {
-  // An item matches an entry when its id equals the entry followed by "]".
-  // Every entry is compared, so marking the interned ids of the completed
-  // entries gives the same answer in one look-up per item.
-  std::vector<bool> illegal(w.ItemTexts.Size(), false);
-  for (const std::string& entry : host.IllegalList()) {
-    const TextPool::Ref ref = w.ItemTexts.Find(entry + "]");
-    // The empty id is never "]"-terminated, so it is never marked.
-    if (ref != TextPool::kAbsent && ref != TextPool::kEmpty) illegal[ref] = true;
+void DeleteIllegalItems(World& w, RunHost& host, RunThreads threads, const ItemSweep* sweep) {
+  IllegalCounts counts;
+  if (sweep != nullptr && sweep->FoundListed()) {
+    counts = RemoveInIdOrder(w, host, ListedInIdOrder(w, *sweep));
+  } else {
+    const std::vector<bool> illegal = IllegalIds(w, host.IllegalList());
+    // A small world is walked with the pumps as it goes; a large one is
+    // scanned first, which is far quicker, and pumped after.
+    counts = UseSecondThread(w, threads) ? RemoveInIdOrder(w, host, ListedInIdOrder(w, illegal))
+                                         : WalkOnOneThread(w, host, illegal);
   }
-  // A small world is walked with the pumps as it goes; a large one is
-  // scanned first, which is far quicker, and pumped after.
-  const IllegalCounts counts = UseSecondThread(w, threads) ? ScanInIdOrder(w, host, illegal)
-                                                           : WalkOnOneThread(w, host, illegal);
   w.Stats.illegal_items_removed += counts.removed;
   w.Stats.illegal_contents_destroyed += counts.destroyed;
 }

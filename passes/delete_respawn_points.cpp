@@ -1,5 +1,7 @@
+#include <optional>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "engine/change_report.h"
 #include "engine/pump.h"
@@ -8,40 +10,56 @@
 
 namespace orv {
 
-void DeleteRespawnPoints(World& w, RunHost& host) {
+void DeleteRespawnPoints(World& w, RunHost& host, ItemSweep* sweep) {
   Pump pump;
   Progress progress;
   w.SpawnSerials.Clear();
   ChangeReport* const report = w.Report;
-  const TextPool::Ref respawn_point = w.ItemTexts.Find(kRespawnPointType);
-  const TextPool::Ref spawn_point = w.ItemTexts.Find(kSpawnPointType);
-  for (RecordId id = w.UnownedItems; id != kNone; id = w.Items[id].Next) {
-    pump.Step(host);
-    progress.Step(host, w.UnownedPerPercent);
-    TWorldItem& item = w.Items[id];
-    const TextPool::Ref type = TypeRef(w, item);
-    if (type != respawn_point && type != spawn_point) continue;
-    if (type == spawn_point) w.SpawnSerials.Append(item.Serial.view());
-    item.State = LinesState::kCleared;
-    ++w.Stats.respawn_points_removed;
-    if (report != nullptr) report->Note(Change::kRespawnPointDeleted, id);
+  if (sweep != nullptr && sweep->FoundRespawnPoints()) {
+    w.SpawnSerials = sweep->TakeSpawnSerials();
+    const std::vector<RecordId>& found = sweep->RespawnPoints();
+    for (std::size_t k = 0; k < found.size(); ++k) {
+      // The records lie far apart; each is loaded well before it is written.
+      if (k + 16 < found.size()) PrefetchLine(&w.Items[found[k + 16]]);
+      w.Items[found[k]].State = LinesState::kCleared;
+      if (report != nullptr) report->Note(Change::kRespawnPointDeleted, found[k]);
+    }
+    w.Stats.respawn_points_removed += found.size();
+    pump.Turns(host, progress, w.UnownedPerPercent, sweep->LooseCount());
+  } else {
+    const TextPool::Ref respawn_point = w.ItemTexts.Find(kRespawnPointType);
+    const TextPool::Ref spawn_point = w.ItemTexts.Find(kSpawnPointType);
+    for (RecordId id = w.UnownedItems; id != kNone; id = w.Items[id].Next) {
+      pump.Step(host);
+      progress.Step(host, w.UnownedPerPercent);
+      TWorldItem& item = w.Items[id];
+      const TextPool::Ref type = TypeRef(w, item);
+      if (type != respawn_point && type != spawn_point) continue;
+      if (type == spawn_point) w.SpawnSerials.Append(item.Serial.view());
+      item.State = LinesState::kCleared;
+      ++w.Stats.respawn_points_removed;
+      if (report != nullptr) report->Note(Change::kRespawnPointDeleted, id);
+    }
   }
   host.SetStatus("deleting memory objects linked to spawn points");
 
   // A memory object goes when its link equals any spawn serial; a set
-  // answers that without comparing it with every serial in turn.
-  const std::unordered_set<std::string_view> spawn_serials(w.SpawnSerials.begin(),
-                                                           w.SpawnSerials.end());
+  // answers that without comparing it with every serial in turn. It is
+  // made for the first NPC that holds anything: once "delete NPCs" has run,
+  // none does.
+  std::optional<std::unordered_set<std::string_view>> spawn_serials;
   const TextPool::Ref memory_object = w.ItemTexts.Find(kMemoryObjectId);
   progress.Reset();
   for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) {
     pump.Step(host);
     progress.Step(host, w.CharsPerPercent);
     const TWorldChar& c = w.Chars[id];
-    if (!c.IsNpc || spawn_serials.empty()) continue;
+    if (!c.IsNpc || c.Items == kNone || w.SpawnSerials.Empty()) continue;
+    if (!spawn_serials) spawn_serials.emplace(w.SpawnSerials.begin(), w.SpawnSerials.end());
     for (RecordId m = c.Items; m != kNone; m = w.Items[m].Next) {
       TWorldItem& item = w.Items[m];
-      if (BaseIdRef(w, item) == memory_object && spawn_serials.count(LinkOf(w, item).view()) != 0) {
+      if (BaseIdRef(w, item) == memory_object &&
+          spawn_serials->count(LinkOf(w, item).view()) != 0) {
         if (item.State != LinesState::kCleared) {
           ++w.Stats.memory_objects_removed;
           if (report != nullptr) report->Note(Change::kMemoryObjectDeleted, m);

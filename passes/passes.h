@@ -11,6 +11,7 @@
 #include "engine/host.h"
 #include "engine/run_threads.h"
 #include "engine/world.h"
+#include "passes/item_sweep.h"
 
 namespace orv {
 
@@ -55,13 +56,24 @@ void DeleteNpcs(World& w, RunHost& host);
 
 // Removes the unowned items of type "69" and "34"; then the memory objects
 // held directly by NPCs that link to a removed "34" item (a spawn point).
-void DeleteRespawnPoints(World& w, RunHost& host);
+// Given a sweep that found the respawn points (made on this world since the
+// analysis), takes them and their serials from it, and the pumps and gauge
+// steps of the walk over the unowned items, the same in number and order,
+// follow.
+void DeleteRespawnPoints(World& w, RunHost& host, ItemSweep* sweep = nullptr);
 
 // Removes every item whose id is on the illegal-item list, with everything
 // inside it, wherever it lies. A world large enough for a second thread
 // is scanned in record order instead of walked, and the pumps and gauge
-// steps, the same in number and order, follow.
-void DeleteIllegalItems(World& w, RunHost& host, RunThreads threads = RunThreads::kAuto);
+// steps, the same in number and order, follow. Given a sweep that found the
+// listed items, takes the list and the items from it instead.
+void DeleteIllegalItems(World& w, RunHost& host, RunThreads threads = RunThreads::kAuto,
+                        const ItemSweep* sweep = nullptr);
+
+// The switched-on passes in their fixed order, each announced by its status
+// text. With a second thread, what the last two look for is found on it
+// (ItemSweep) while the others run.
+void RunCleanUpPasses(World& w, RunHost& host, RunThreads threads = RunThreads::kAuto);
 
 }  // namespace orv
 

@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "engine/change_report.h"
+#include "engine/errors.h"
 #include "passes/passes.h"
 #include "tests/test_util.h"
 
@@ -461,6 +465,185 @@ TEST(DeleteIllegalItemsInRecordOrder, ReachesShrunkPetsAndTheirBoxes) {
   EXPECT_EQ(one.stats.illegal_contents_destroyed, two.stats.illegal_contents_destroyed);
   EXPECT_EQ(one.bytes.chars, two.bytes.chars);
   EXPECT_EQ(one.bytes.world, two.bytes.world);
+}
+
+// ---- the passes together, and what is found for them ahead
+
+// A save in which every pass finds work: players with bank boxes, pets
+// linking to them, NPCs holding memory objects of spawn points, loose
+// respawn and spawn points with contents, listed kinds at every depth.
+std::string AllPassesSave() {
+  Lines save;
+  for (int i = 0; i < 2500; ++i) {
+    const std::string n = std::to_string(i);
+    Add(save, Player("o" + n, {"P=1,1,1"}));
+    Add(save, Item(i % 3 == 0 ? "0bad" : "09b2", "box" + n, "o" + n));
+    Add(save, Item("0bad", "in" + n, "box" + n));
+    Add(save, PetOf("pet" + n, i % 5 == 0 ? "sp" + n : "o" + std::to_string(i * 7 % 2500)));
+    Add(save, Item("0c", "sp" + n, "", {i % 2 == 0 ? "TYPE=34" : "TYPE=69"}));
+    Add(save, Item("0bad", "on" + n, "sp" + n));
+    Add(save, Npc("guard" + n));
+    Add(save, Item("2007", "m" + n, "guard" + n, {"LINK=sp" + std::to_string(i / 2 * 2)}));
+  }
+  const std::string mixed = MixedSave(20000, false);
+  return Crlf(Save({save})).substr(0, Crlf(Save({save})).size() - 7) + mixed;
+}
+
+struct AllPassesOutcome {
+  PassOutcome pass;
+  std::vector<std::string> spawn_serials;
+  std::vector<ChangeEntry> report;
+};
+
+AllPassesOutcome RunAllPasses(const std::string& save, RunThreads threads, int position,
+                              const std::vector<Switch>& switches) {
+  World w;
+  ChangeReport report;
+  w.Report = &report;
+  RecordingHost host;
+  host.position = position;
+  for (Switch s : switches) host.Set(s, true);
+  host.positions = LineList{"1,2,3", "4,5,6"};
+  host.illegal = LineList{"0bad", "0e05", "0e17"};
+  Analyse(w, host, save);
+  host.ClearEvents();
+  RunCleanUpPasses(w, host, threads);
+  AllPassesOutcome out{{host.events, w.Stats, {}}, {}, report.Entries()};
+  out.spawn_serials = w.SpawnSerials.Lines();
+  out.pass.bytes = WriteBodyBytes(w, host);
+  w.Report = nullptr;
+  return out;
+}
+
+TEST(CleanUpPasses, FindingWhatTheLastTwoLookForAheadChangesNothingTheHostOrFilesShow) {
+  // The respawn points and listed items are found on a second thread
+  // while the passes before them run (from the start, or once the pets'
+  // look-ups are done); the pumps, gauge, figures, report and files must
+  // be those of the passes on one thread.
+  const std::string save = AllPassesSave();
+  const std::vector<std::vector<Switch>> switch_sets = {
+      {Switch::kMoveChars, Switch::kShrinkPets, Switch::kDeleteNpcs, Switch::kDeleteRespawnPoints,
+       Switch::kIllegalItems},
+      {Switch::kMoveChars, Switch::kDeleteRespawnPoints, Switch::kIllegalItems},
+      {Switch::kDeleteRespawnPoints},
+      {Switch::kShrinkPets, Switch::kDeleteNpcs, Switch::kIllegalItems},
+  };
+  for (std::size_t set = 0; set < switch_sets.size(); ++set) {
+    for (int position : {0, 7, 250}) {
+      const AllPassesOutcome one = RunAllPasses(save, RunThreads::kOne, position, switch_sets[set]);
+      const AllPassesOutcome two = RunAllPasses(save, RunThreads::kTwo, position, switch_sets[set]);
+      const PassStats& a = one.pass.stats;
+      const PassStats& b = two.pass.stats;
+      if (set == 0) {
+        ASSERT_GT(a.pets_shrunk, 1000u);
+        ASSERT_GT(a.respawn_points_removed, 2000u);
+        ASSERT_GT(a.illegal_items_removed, 1000u);
+      }
+      if (set == 1) {
+        ASSERT_GT(a.memory_objects_removed, 1000u) << "NPCs keep their memory objects";
+      }
+      EXPECT_EQ(one.pass.events, two.pass.events) << set << " " << position;
+      EXPECT_EQ(std::tie(a.chars_moved, a.pets_shrunk, a.npcs_deleted, a.npc_items_destroyed,
+                         a.respawn_points_removed, a.memory_objects_removed,
+                         a.illegal_items_removed, a.illegal_contents_destroyed),
+                std::tie(b.chars_moved, b.pets_shrunk, b.npcs_deleted, b.npc_items_destroyed,
+                         b.respawn_points_removed, b.memory_objects_removed,
+                         b.illegal_items_removed, b.illegal_contents_destroyed));
+      EXPECT_EQ(one.spawn_serials, two.spawn_serials);
+      ASSERT_EQ(one.report.size(), two.report.size());
+      for (std::size_t k = 0; k < one.report.size(); ++k) {
+        const ChangeEntry& x = one.report[k];
+        const ChangeEntry& y = two.report[k];
+        ASSERT_EQ(std::tie(x.change, x.by_char, x.subject, x.other, x.owner),
+                  std::tie(y.change, y.by_char, y.subject, y.other, y.owner))
+            << set << " " << position << " entry " << k;
+      }
+      EXPECT_EQ(one.pass.bytes.chars, two.pass.bytes.chars);
+      EXPECT_EQ(one.pass.bytes.world, two.pass.bytes.world);
+    }
+  }
+}
+
+TEST(CleanUpPasses, ACancelWhileTheSweepRunsStopsIt) {
+  const std::string save = AllPassesSave();
+  for (const char* stage : {"moving chars to specified positions", "shrinking pets",
+                            "deleting NPCs", "deleting respawn points"}) {
+    World w;
+    RecordingHost host;
+    host.position = 0;
+    for (Switch s : {Switch::kMoveChars, Switch::kShrinkPets, Switch::kDeleteNpcs,
+                     Switch::kDeleteRespawnPoints, Switch::kIllegalItems})
+      host.Set(s, true);
+    host.positions = LineList{"1,2,3"};
+    host.illegal = LineList{"0bad"};
+    Analyse(w, host, save);
+    // Cancels at the third pump after the stage's status text.
+    const std::string status = std::string("status:") + stage;
+    std::size_t seen = 0;
+    int pumps_in_stage = -1;
+    host.on_process_messages = [&](RecordingHost& h) {
+      for (; seen < h.events.size(); ++seen) {
+        if (h.events[seen].rfind("status:", 0) == 0)
+          pumps_in_stage = h.events[seen] == status ? 0 : -1;
+      }
+      if (pumps_in_stage >= 0 && ++pumps_in_stage == 3) h.cancel = true;
+    };
+    EXPECT_THROW(RunCleanUpPasses(w, host, RunThreads::kTwo), RunCancelled) << stage;
+    // The stores are free to go, and the next run of the same world is
+    // whole.
+    host.on_process_messages = nullptr;
+    host.cancel = false;
+    Analyse(w, host, save);
+    RunCleanUpPasses(w, host, RunThreads::kTwo);
+    EXPECT_GT(w.Stats.illegal_items_removed, 1000u) << stage;
+  }
+}
+
+TEST(ItemSweep, FindsWhatTheWalksFindInWhateverOrderTheLooseItemsAreListed) {
+  World w;
+  RecordingHost host;
+  Analyse(w, host, AllPassesSave());
+  const LineList illegal{"0bad", "0e05"};
+  const std::vector<bool> ids = IllegalIds(w, illegal);
+  const auto walked = [&] {
+    std::vector<RecordId> points;
+    std::vector<std::string> serials;
+    std::uint64_t loose = 0;
+    for (RecordId id = w.UnownedItems; id != kNone; id = w.Items[id].Next, ++loose) {
+      const std::string_view type = TypeOf(w, w.Items[id]);
+      if (type == "69" || type == "34") points.push_back(id);
+      if (type == "34") serials.push_back(w.Items[id].Serial.str());
+    }
+    return std::tuple(loose, points, serials);
+  };
+  std::vector<RecordId> listed;
+  for (RecordId id = 0; id < w.Items.Size(); ++id)
+    if (ids[BaseIdRef(w, w.Items[id])]) listed.push_back(id);
+  ASSERT_GT(listed.size(), 2000u);
+
+  const std::atomic<bool> go_on{false};
+  for (const bool reordered : {false, true}) {
+    if (reordered) {
+      // The loose items listed oldest first, as a save read some other way
+      // might leave them: the sweep cannot follow, and walks the list.
+      std::vector<RecordId> loose;
+      for (RecordId id = w.UnownedItems; id != kNone; id = w.Items[id].Next) loose.push_back(id);
+      RecordId next = kNone;
+      for (const RecordId id : loose) {
+        w.Items[id].Next = next;
+        next = id;
+      }
+      w.UnownedItems = next;
+    }
+    ItemSweep sweep(w, true, &illegal);
+    sweep.Run(w, go_on);
+    const auto [loose, points, serials] = walked();
+    ASSERT_GT(points.size(), 2000u);
+    EXPECT_EQ(sweep.LooseCount(), loose) << reordered;
+    EXPECT_EQ(sweep.RespawnPoints(), points) << reordered;
+    EXPECT_EQ(sweep.TakeSpawnSerials().Lines(), serials) << reordered;
+    EXPECT_EQ(sweep.Listed(), listed) << reordered;
+  }
 }
 
 }  // namespace
