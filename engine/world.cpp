@@ -129,6 +129,7 @@ void ReleaseStores(World& w) {
   w.PlayerCount = 0;
   w.ReleasedItemCount = 0;
   w.FlagsEdit = false;
+  w.NpcsEmptied = false;
   w.Stats = PassStats{};
   w.Notes = AnalysisNotes{};
   const bool lines_wanted = w.SectionLines.wanted;

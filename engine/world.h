@@ -218,6 +218,9 @@ struct World {
   // Whether the analysis of this run turned "FLAGS=" values of characters
   // from 8 to 0 ("delete NPCs" was on when it ran).
   bool FlagsEdit = false;
+  // Whether "delete NPCs" has emptied every NPC in this run: none holds an
+  // item any more, and none can be given one.
+  bool NpcsEmptied = false;
 
   // Serials of the spawn points removed in this run.
   LineList SpawnSerials;

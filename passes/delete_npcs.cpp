@@ -29,6 +29,7 @@ void DeleteNpcs(World& w, RunHost& host) {
     if (deleted_now) ++w.Stats.npcs_deleted;
     c.State = LinesState::kCleared;
   }
+  w.NpcsEmptied = true;
 }
 
 }  // namespace orv

@@ -45,16 +45,21 @@ void DeleteRespawnPoints(World& w, RunHost& host, ItemSweep* sweep) {
 
   // A memory object goes when its link equals any spawn serial; a set
   // answers that without comparing it with every serial in turn. It is
-  // made for the first NPC that holds anything: once "delete NPCs" has run,
-  // none does.
+  // made for the first NPC that holds anything.
   std::optional<std::unordered_set<std::string_view>> spawn_serials;
   const TextPool::Ref memory_object = w.ItemTexts.Find(kMemoryObjectId);
   progress.Reset();
+  if (w.NpcsEmptied || w.SpawnSerials.Empty()) {
+    // Nothing to find: only the pumps and gauge steps of the walk over the
+    // characters, the same in number and order (the list holds CharCount).
+    pump.Turns(host, progress, w.CharsPerPercent, static_cast<std::uint64_t>(w.CharCount));
+    return;
+  }
   for (RecordId id = w.FirstChar; id != kNone; id = w.Chars[id].Next) {
     pump.Step(host);
     progress.Step(host, w.CharsPerPercent);
     const TWorldChar& c = w.Chars[id];
-    if (!c.IsNpc || c.Items == kNone || w.SpawnSerials.Empty()) continue;
+    if (!c.IsNpc || c.Items == kNone) continue;
     if (!spawn_serials) spawn_serials.emplace(w.SpawnSerials.begin(), w.SpawnSerials.end());
     for (RecordId m = c.Items; m != kNone; m = w.Items[m].Next) {
       TWorldItem& item = w.Items[m];

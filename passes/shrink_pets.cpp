@@ -173,7 +173,12 @@ class PetLookUps {
     Chain& chain = ChainOf(i);
     if (chain.memory == kNone) return;
     chain.owner = w_.CharTree.Find(chain.link.view(), chain.hash);
-    if (chain.owner != kNone) PrefetchItemsOf(w_, w_.Chars[chain.owner]);
+    // The owner's newest item first: a bank box mostly is, made after the
+    // backpack and all in it. The rest of its items, far more than an
+    // NPC's, are only loaded when walked to.
+    if (chain.owner == kNone) return;
+    const RecordId newest = w_.Chars[chain.owner].Items;
+    if (newest != kNone) PrefetchLine(&w_.Items[newest]);
   }
   void FindBankBox(std::size_t i) {
     const Chain& chain = ChainOf(i);
