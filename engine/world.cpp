@@ -66,11 +66,13 @@ namespace {
 FixedText<10> LastValueOf(const World& w, const TWorldItem& item, std::string_view key) {
   FixedText<10> value;
   if (item.State == LinesState::kOwned) return value;  // made by a pass: no section
-  ForEachSectionLine(w.SourceLines.Bytes(), SectionOffset(item), false, false,
-                     [&](const KeptLine& l) {
-                       if (!l.zero && StartsWith(l.head, key))
-                         value.Assign(ValueCut(l.head, key.size() + 1, 10));
-                     });
+  ForEachSectionLine(
+      w.SourceLines.Bytes(), SectionOffset(item), false, false, [&](const KeptLine& l) {
+        // The first letter tells most lines apart without a
+        // call to compare the rest.
+        if (!l.zero && !l.head.empty() && l.head[0] == key[0] && StartsWith(l.head, key))
+          value.Assign(ValueCut(l.head, key.size() + 1, 10));
+      });
   return value;
 }
 }  // namespace
