@@ -1,5 +1,3 @@
-#include <utility>
-
 #include "passes/passes.h"
 
 namespace orv {
@@ -14,16 +12,16 @@ void RunCleanUpPasses(World& w, RunHost& host, RunThreads threads) {
   const bool illegal_items = host.Checked(Switch::kIllegalItems);
   const bool second_thread = UseSecondThread(w, threads);
 
-  // The sweep for the last two passes starts once the pets' look-ups, which
-  // take both cores, are done; it then runs beside the walks of the passes
-  // before those two.
+  // What the last two passes look for is found by one sweep over the item
+  // records on a thread of its own, from the start, while the passes before
+  // them run. The sweep waits for memory to stream in, the pets' look-ups
+  // (on two threads as well) mostly for records and pages of the source to
+  // be found: the three threads share the two cores with little loss.
   ItemSweepAhead sweep;
-  const auto start_sweep = [&] {
-    if (!second_thread || sweep.Started() || !(respawn_points || illegal_items)) return;
+  if (second_thread && (respawn_points || illegal_items)) {
     const LineList illegal = illegal_items ? host.IllegalList() : LineList{};
     sweep.Start(w, respawn_points, illegal_items ? &illegal : nullptr);
-  };
-  if (!shrink_pets) start_sweep();
+  }
 
   if (move_chars) {
     host.SetStatus("moving chars to specified positions");
@@ -32,9 +30,7 @@ void RunCleanUpPasses(World& w, RunHost& host, RunThreads threads) {
   if (shrink_pets) {
     host.SetStatus("shrinking pets");
     if (second_thread) {
-      PetHomes homes = FindPetHomes(w);
-      start_sweep();
-      ShrinkPets(w, host, std::move(homes));
+      ShrinkPets(w, host, FindPetHomes(w));
     } else {
       ShrinkPets(w, host, threads);
     }
