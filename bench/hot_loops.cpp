@@ -1,5 +1,6 @@
 // Micro-benchmarks of the hot loops, for profiling one stage at a time: the
-// line count, the analysis on one and on two threads, and the writers. The
+// line count, the analysis on one and on two threads, the clean-up passes
+// and the writers. The
 // end-to-end figure comes from bench/run.sh, not from these.
 //
 // The save is the file named by ORVANTOR_BENCH_SAVE (a save from
@@ -17,6 +18,7 @@
 #include "engine/host.h"
 #include "engine/line_sink.h"
 #include "engine/world.h"
+#include "passes/passes.h"
 #include "writers/char_writer.h"
 #include "writers/world_file_writer.h"
 
@@ -100,6 +102,31 @@ void BM_Analyse(benchmark::State& state) {
   SetBytes(state, w);
 }
 BENCHMARK(BM_Analyse)->Arg(1)->Arg(2)->ArgName("threads")->Unit(benchmark::kMillisecond);
+
+// A host with every pass switched on, both lists given.
+class AllPassesHost final : public orv::SilentHost {
+ public:
+  bool Checked(orv::Switch s) override { return s != orv::Switch::kTurnOffPc; }
+  orv::LineList PositionList() override { return {"1,2,3", "4,5,6"}; }
+  orv::LineList IllegalList() override { return {"0186b", "01f14"}; }
+};
+
+// Every clean-up pass on a freshly analysed world (the analysis is not
+// timed), on one thread and with the second.
+void BM_CleanUpPasses(benchmark::State& state) {
+  orv::World& w = LoadedWorld();
+  AllPassesHost host;
+  const auto threads = state.range(0) == 1 ? orv::RunThreads::kOne : orv::RunThreads::kTwo;
+  for (auto _ : state) {
+    state.PauseTiming();
+    orv::ReleaseStores(w);
+    orv::AnalyseWorld(w, host, orv::RunThreads::kTwo);
+    state.ResumeTiming();
+    orv::RunCleanUpPasses(w, host, threads);
+  }
+  SetBytes(state, w);
+}
+BENCHMARK(BM_CleanUpPasses)->Arg(1)->Arg(2)->ArgName("threads")->Unit(benchmark::kMillisecond);
 
 // Both files of an analysed world without passes: the character file with
 // the pumping walk, the world file as its thread makes it.

@@ -9,9 +9,10 @@
 // instead of a chase along the list and a read of every record.
 //
 // A sweep reads only the records' kinds and the links of the loose items,
-// which none of the passes before those two changes (they empty
-// characters, release what NPCs hold and make shrunk pets). So it can run
-// on a second thread while those passes work.
+// which none of the passes before those two changes (they move and empty
+// characters, release what NPCs hold, make shrunk pets and put them into
+// held containers). So it can run on a second thread while those passes
+// work.
 
 #include <atomic>
 #include <cstdint>
