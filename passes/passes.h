@@ -31,8 +31,9 @@ RecordId FindPetContainer(const World& w, std::string_view serial);
 // are made on two threads before the walk (FindPetHomes).
 void ShrinkPets(World& w, RunHost& host, RunThreads threads = RunThreads::kAuto);
 
-// The look-ups of ShrinkPets for every character, made ahead of its walk on
-// two threads; they only read the stores.
+// What the look-ups of ShrinkPets find over the whole character list, made
+// ahead of its walk on two threads (they only read the stores): the pets,
+// where each goes, and the lines of its shrunk-pet item.
 struct PetHomes {
   // Where a pet goes: its owner and the owner's container.
   struct Home {
