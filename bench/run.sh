@@ -79,9 +79,8 @@ mkdir -p "$cache"
 work=$(mktemp -d "$cache/run.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# The cache key names the generator build too: a changed generator writes
-# other bytes for the same size, seed and order.
-gen_tag=$(sha1sum "$gen" | cut -c1-8)
+# shellcheck source=bench/cached_save.sh
+source "$root/bench/cached_save.sh"
 
 # Median, minimum and maximum of numbers given one a line on stdin.
 stats() {
@@ -98,20 +97,7 @@ timed() {
 }
 
 source_for() {  # size order [dense] -> path of the cached save
-  local size=$1 order=$2 name=world-$1 lean=()
-  if [[ -n ${3:-} ]]; then
-    name=world-dense-$size
-    lean=(--dense)
-  fi
-  local path=$cache/$name-s$seed-$order-$gen_tag.scp
-  if [[ ! -s $path ]]; then
-    echo "generating $size ($order${3:+, dense}, seed $seed) ..." >&2
-    "$gen" --size "$size" --seed "$seed" --order "$order" "${lean[@]}" --out "$path.part" \
-      || die "gen_world failed for $size $order ${3:-}"
-    mv "$path.part" "$path"
-    sync "$path"
-  fi
-  printf '%s\n' "$path"
+  cached_save "$cache" "$gen" "$1" "$2" "$seed" "${3:-}" || die "gen_world failed for $1 $2 ${3:-}"
 }
 
 # Starts a timed command alike each time: its outputs gone, nothing dirty in

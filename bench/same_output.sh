@@ -35,19 +35,13 @@ cache=$root/bench/.cache
 mkdir -p "$cache"
 work=$(mktemp -d "$cache/same.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-gen_tag=$(sha1sum "$gen" | cut -c1-8)
+# shellcheck source=bench/cached_save.sh
+source "$root/bench/cached_save.sh"
 
 # The cached save of a size and order, dense with a third argument; made
-# once. Named as bench/run.sh names its saves of seed 1.
+# once, and shared with bench/run.sh (its saves of seed 1).
 save_of() {
-  local name=world-$1 lean=()
-  if [[ -n ${3:-} ]]; then
-    name=world-dense-$1
-    lean=(--dense)
-  fi
-  local src=$cache/$name-s1-$2-$gen_tag.scp
-  [[ -s $src ]] || { "$gen" --size "$1" --seed 1 --order "$2" "${lean[@]}" --out "$src.part" && mv "$src.part" "$src"; }
-  printf '%s\n' "$src"
+  cached_save "$cache" "$gen" "$1" "$2" 1 "${3:-}" || { echo "same_output.sh: gen_world failed for $1 $2" >&2; exit 1; }
 }
 
 saves=("$root/samples/world.scp")

@@ -25,17 +25,15 @@ cache=$root/bench/.cache
 mkdir -p "$cache"
 work=$(mktemp -d "$cache/sync.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-gen_tag=$(sha1sum "$gen" | cut -c1-8)
+# shellcheck source=bench/cached_save.sh
+source "$root/bench/cached_save.sh"
 
 median() { sort -g | awk '{ v[NR] = $1 } END { printf "%.3f", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 spread() { sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%.2f-%.2f", lo, hi }'; }
 
 printf '%-6s %-22s %-22s %s\n' size "synced (median, range)" "--no-sync" "ratio"
 for size in $sizes; do
-  src=$cache/world-$size-s1-random-$gen_tag.scp
-  if [[ ! -s $src ]]; then
-    "$gen" --size "$size" --seed 1 --order random --out "$src.part" && mv "$src.part" "$src"
-  fi
+  src=$(cached_save "$cache" "$gen" "$size" random 1) || { echo "sync_cost.sh: gen_world failed for $size" >&2; exit 1; }
   cat "$src" >/dev/null
   : >"$work/synced"; : >"$work/unsynced"
   for ((r = 1; r <= runs; r++)); do
