@@ -5,9 +5,9 @@
 
 namespace orv::platform {
 
-// Zeroed memory for large arrays (record chunks, index tables), backed by
-// huge pages where the system offers them: filling it then costs one page
-// fault per 2 MiB instead of one per 4 KiB. Throws std::bad_alloc.
+// Zeroed memory for large arrays (record chunks, index tables), in pages of
+// its own, aligned to take huge pages where the system gives them unasked.
+// Throws std::bad_alloc.
 void* AllocateBulk(std::size_t bytes);
 
 // Makes the system back every page of memory from AllocateBulk now, so
