@@ -25,14 +25,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -78,9 +81,10 @@ struct Files {
 };
 
 // Answers every file dialog that comes up as a user would: types the next
-// name (an absolute one: typed again, a relative name would go one folder
-// deeper) into its name box and presses Enter; again at the next tick while
-// it stays up (a dialog still reading its folder may pass over the first).
+// name (an absolute one: a relative name would go one folder deeper) into
+// its name box and presses Enter. A dialog still up at the next tick (one
+// still reading its folder may pass over the Enter) gets the name chosen
+// as its button would.
 // A message box is not expected: it is shown on stderr and closed, and the
 // run then fails.
 class DialogTyper {
@@ -97,9 +101,22 @@ class DialogTyper {
       if (dialog == nullptr) return;
       auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
       if (edit == nullptr) return;
-      edit->clear();
-      QTest::keyClicks(edit, name_);
-      QTest::keyClick(edit, Qt::Key_Return);
+      if (dialog != typed_into_) {
+        typed_into_ = dialog;
+        edit->clear();
+        QTest::keyClicks(edit, name_);
+        // The name box's completer offers the folder's names as it is typed.
+        // Its list, if still up, would take the Enter for itself.
+        if (QCompleter* completer = edit->completer(); completer != nullptr)
+          completer->popup()->hide();
+        QTest::keyClick(edit, Qt::Key_Return);
+        return;
+      }
+      // Still up at the next tick: a save dialog that has wandered into
+      // another folder while the name was typed may let the Enter pass.
+      // The name is then chosen as a click on the dialog's button would.
+      dialog->selectFile(name_);
+      QMetaObject::invokeMethod(dialog, "accept");
     });
     timer_.start(20);
   }
@@ -110,6 +127,7 @@ class DialogTyper {
  private:
   QTimer timer_;
   QString name_;
+  QPointer<QFileDialog> typed_into_;  // the dialog the name was last typed into
 };
 
 QString ListText(const std::string& path) {
