@@ -28,8 +28,8 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
-#include <QDialog>
 #include <QCompleter>
+#include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
