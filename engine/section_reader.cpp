@@ -155,10 +155,9 @@ void SectionReader::ReadItemSection(Turn& turn) {
         verbatim = head.Unchanged();
       },
       [&](const SectionLine& line) {
-        verbatim = verbatim && line.Unchanged();
+        verbatim &= line.Unchanged();
         const std::string_view s = line.stripped;
         if (s.size() < 2) return;  // every key tested is longer
-        color_zeros += EditBodyLine(s, false, false).zero ? 1 : 0;
         switch (s[0]) {
           case 'T':
             if (StartsWith(s, "TYPE=")) type = ValueCut(s, 6, 8);
@@ -167,7 +166,12 @@ void SectionReader::ReadItemSection(Turn& turn) {
             if (StartsWith(s, "SERIAL=")) item.Serial.Assign(ValueCut(s, 8, 10));
             break;
           case 'C':
-            if (StartsWith(s, "CONT=")) container = ValueCut(s, 6, 10);
+            // Only a "COLOR=" line is edited in an item section.
+            if (StartsWith(s, "CONT=")) {
+              container = ValueCut(s, 6, 10);
+            } else {
+              color_zeros += EditBodyLine(s, false, false).zero ? 1 : 0;
+            }
             break;
           default: break;
         }

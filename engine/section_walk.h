@@ -40,6 +40,11 @@ std::uint64_t WalkSection(LineCursor& c, HeadFn&& head, BodyFn&& body, CommentFn
   std::uint64_t lines = 1;
   for (c.Advance(); c.HasLine(); c.Advance()) {
     const std::string_view raw = c.Line();
+    if (!raw.empty() && BeginsPlainLine(raw[0])) {
+      ++lines;
+      body(SectionLine{raw, raw, c.EndsWithCrLf()});
+      continue;
+    }
     const std::string_view s = StripLeading(raw);
     if (IsSectionStart(s)) break;
     ++lines;
