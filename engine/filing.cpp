@@ -78,11 +78,18 @@ void Filer::NoteHeadLine(const Turn& t) {
   next_line_ = t.index + 1;
 }
 
+const Filer::Holder* Filer::KnownHolder(const Turn& t) const {
+  const Holder& h = holders_[HolderSlot(t.container_hash)];
+  return h.id != kNone && h.hash == t.container_hash && h.serial == t.container.view() ? &h
+                                                                                       : nullptr;
+}
+
 void Filer::PrefetchSlots(const Turn& t) const {
   if (t.kind == Turn::Kind::kItem) {
     // The record itself was just written by the reader's core.
     PrefetchLine(&w_.Items[t.id]);
     w_.ItemTree.Prefetch(t.serial_hash);
+    if (KnownHolder(t) != nullptr) return;
     w_.CharTree.Prefetch(t.container_hash);
     w_.ItemTree.Prefetch(t.container_hash);
   } else if (t.kind == Turn::Kind::kChar) {
@@ -92,6 +99,7 @@ void Filer::PrefetchSlots(const Turn& t) const {
 
 void Filer::PrefetchHolder(const Turn& t) const {
   if (t.kind != Turn::Kind::kItem) return;
+  if (KnownHolder(t) != nullptr) return;  // filed a few turns ago: still cached
   w_.CharTree.PrefetchRecord(t.container_hash);
   w_.ItemTree.PrefetchRecord(t.container_hash);
 }
@@ -108,6 +116,7 @@ void Filer::FileChar(const Turn& t) {
   if (!c.IsNpc) ++w_.PlayerCount;
   if (!w_.CharTree.Insert(c.Serial.view(), t.serial_hash, t.id))
     w_.Notes.duplicate_chars.push_back(t.id);
+  holders_[HolderSlot(t.serial_hash)].id = kNone;
 }
 
 void Filer::FileItem(const Turn& t) {
@@ -118,8 +127,20 @@ void Filer::FileItem(const Turn& t) {
   w_.LastContainer = t.container;
   if (!w_.ItemTree.Insert(item.Serial.view(), t.serial_hash, t.id))
     w_.Notes.duplicate_items.push_back(t.id);
-  if (AttachToContainer(w_, t.container_hash)) {
+  if (const Holder* known = KnownHolder(t)) {
+    // What AttachToContainer would find, without looking.
+    RecordId& first = known->is_char ? w_.Chars[known->id].Items : w_.Items[known->id].Contents;
+    w_.UnownedItems = item.Next;
+    item.Next = first;
+    first = t.id;
     ++w_.ContainedCount;
+    return;
+  }
+  bool is_char = false;
+  const RecordId holder = AttachToContainer(w_, t.container_hash, is_char);
+  if (holder != kNone) {
+    ++w_.ContainedCount;
+    holders_[HolderSlot(t.container_hash)] = {t.container, t.container_hash, holder, is_char};
   } else if (!t.container.empty()) {
     w_.Notes.loose_items.push_back({t.id, LooseReason::kNotFound});
   }

@@ -6,6 +6,7 @@
 // files every record by serial, hangs every item under a container filed
 // before it, counts, and sets the gauge.
 
+#include <array>
 #include <cstdint>
 
 #include "engine/host.h"
@@ -42,6 +43,21 @@ class Filer {
   void FileChar(const Turn& t);
   void FileItem(const Turn& t);
 
+  // A holder found for a "CONT=" value, kept by its hash so that the items
+  // after it that name it skip both index look-ups: the items of a container
+  // mostly follow it, so most values were looked up a few sections before.
+  // The first record filed under a serial stays the one found, so an entry
+  // holds, except that a character filed later under an item holder's
+  // serial takes over; filing a character forgets the entry of its hash.
+  struct Holder {
+    FixedText<10> serial;
+    std::uint32_t hash = 0;
+    RecordId id = kNone;  // kNone: no holder kept here
+    bool is_char = false;
+  };
+  static std::size_t HolderSlot(std::uint32_t hash) { return hash >> 24; }
+  const Holder* KnownHolder(const Turn& t) const;
+
   World& w_;
   RunHost& host_;
   const SectionReader& reader_;
@@ -49,6 +65,7 @@ class Filer {
   const bool note_lines_;
   std::uint64_t next_line_ = 0;  // the index of the first line of the next turn
   Pump pump_;
+  std::array<Holder, 256> holders_{};
 };
 
 }  // namespace orv

@@ -13,8 +13,14 @@ bool AttachToContainer(World& w) {
 }
 
 bool AttachToContainer(World& w, std::uint32_t container_hash) {
+  bool is_char = false;
+  return AttachToContainer(w, container_hash, is_char) != kNone;
+}
+
+RecordId AttachToContainer(World& w, std::uint32_t container_hash, bool& is_char) {
+  is_char = false;
   const RecordId id = w.UnownedItems;
-  if (id == kNone) return false;
+  if (id == kNone) return kNone;
   TWorldItem& item = w.Items[id];
   const std::string_view container = w.LastContainer.view();
   const RecordId holder_char = w.CharTree.Find(container, container_hash);
@@ -23,7 +29,8 @@ bool AttachToContainer(World& w, std::uint32_t container_hash) {
     w.UnownedItems = item.Next;
     item.Next = c.Items;
     c.Items = id;
-    return true;
+    is_char = true;
+    return holder_char;
   }
   const RecordId holder = w.ItemTree.Find(container, container_hash);
   // An item whose "CONT=" finds itself would be put inside itself and make
@@ -33,9 +40,9 @@ bool AttachToContainer(World& w, std::uint32_t container_hash) {
     w.UnownedItems = item.Next;
     item.Next = p.Contents;
     p.Contents = id;
-    return true;
+    return holder;
   }
-  return false;
+  return kNone;
 }
 
 RecordId HolderOf(const World& w, RecordId id, bool& is_char) {

@@ -246,6 +246,9 @@ struct World {
 bool AttachToContainer(World& w);
 // The same, with `container_hash` = SlotHash(LastContainer) worked out ahead.
 bool AttachToContainer(World& w, std::uint32_t container_hash);
+// The same; answers the holder (kNone when the item was not moved) and sets
+// `is_char` when it is a character.
+RecordId AttachToContainer(World& w, std::uint32_t container_hash, bool& is_char);
 
 // The holder the analysis put a source item under, found again from its
 // "CONT=" value by the rule of AttachToContainer: the first character with

@@ -95,6 +95,56 @@ TEST(Index, LaterCONTLineWins) {
                                 "[WORLDITEM 0a]", "CONT=1", "SERIAL=3", "CONT=2"}));
 }
 
+TEST(Index, EveryItemHangsUnderTheHolderItsContainerNamesInARandomWorld) {
+  // A few serials used again and again by characters and items alike, in
+  // random order: the same "CONT=" value is looked up many times, and a
+  // character may take over a serial that so far found an item. Each item
+  // must hang where the rule, applied afresh to the whole world, puts it.
+  std::uint64_t state = 7;
+  const auto next = [&state](std::uint32_t n) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<std::uint32_t>((state >> 33) % n);
+  };
+  Lines save;
+  for (int k = 0; k < 5000; ++k) {
+    const std::string serial = "SERIAL=" + std::to_string(next(40));
+    if (next(10) == 0) {
+      save.insert(save.end(), {"[WORLDCHAR 01]", serial});
+    } else {
+      save.insert(save.end(), {"[WORLDITEM 02]", serial, "CONT=" + std::to_string(next(40))});
+    }
+  }
+  save.push_back("[EOF]");
+  for (const RunThreads threads : {RunThreads::kOne, RunThreads::kTwo}) {
+    World w;
+    RecordingHost host;
+    Analyse(w, host, Crlf(save), threads);
+    std::vector<RecordId> holder(w.Items.Size(), kNone);
+    std::vector<bool> by_char(w.Items.Size(), false);
+    for (RecordId c = w.FirstChar; c != kNone; c = w.Chars[c].Next) {
+      for (RecordId i = w.Chars[c].Items; i != kNone; i = w.Items[i].Next) {
+        holder[i] = c;
+        by_char[i] = true;
+      }
+    }
+    for (RecordId p = 0; p < w.Items.Size(); ++p) {
+      for (RecordId i = w.Items[p].Contents; i != kNone; i = w.Items[i].Next) holder[i] = p;
+    }
+    std::size_t contained = 0;
+    for (RecordId id = 0; id < w.Items.Size(); ++id) {
+      bool is_char = false;
+      const RecordId expected = HolderOf(w, id, is_char);
+      ASSERT_EQ(holder[id], expected) << "item " << id;
+      if (expected != kNone) {
+        ASSERT_EQ(by_char[id], is_char) << "item " << id;
+        ++contained;
+      }
+    }
+    EXPECT_EQ(w.ContainedCount, contained);
+    EXPECT_GT(contained, 4000u);
+  }
+}
+
 TEST(Index, SerialsAreComparedAsWholeTexts) {
   // "05" is not "5", and only the first 10 characters of a serial count.
   Analysed a({"[WORLDCHAR 01]", "SERIAL=5", "[WORLDCHAR 01]", "SERIAL=0123456789", "[WORLDITEM 0a]",
