@@ -128,11 +128,7 @@ void Filer::FileItem(const Turn& t) {
   if (!w_.ItemTree.Insert(item.Serial.view(), t.serial_hash, t.id))
     w_.Notes.duplicate_items.push_back(t.id);
   if (const Holder* known = KnownHolder(t)) {
-    // What AttachToContainer would find, without looking.
-    RecordId& first = known->is_char ? w_.Chars[known->id].Items : w_.Items[known->id].Contents;
-    w_.UnownedItems = item.Next;
-    item.Next = first;
-    first = t.id;
+    MoveUnder(w_, known->id, known->is_char);  // where AttachToContainer would put it
     ++w_.ContainedCount;
     return;
   }

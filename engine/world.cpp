@@ -17,29 +17,31 @@ bool AttachToContainer(World& w, std::uint32_t container_hash) {
   return AttachToContainer(w, container_hash, is_char) != kNone;
 }
 
+void MoveUnder(World& w, RecordId holder, bool is_char) {
+  const RecordId id = w.UnownedItems;
+  TWorldItem& item = w.Items[id];
+  RecordId& first = is_char ? w.Chars[holder].Items : w.Items[holder].Contents;
+  w.UnownedItems = item.Next;
+  item.Next = first;
+  first = id;
+}
+
 RecordId AttachToContainer(World& w, std::uint32_t container_hash, bool& is_char) {
   is_char = false;
   const RecordId id = w.UnownedItems;
   if (id == kNone) return kNone;
-  TWorldItem& item = w.Items[id];
   const std::string_view container = w.LastContainer.view();
   const RecordId holder_char = w.CharTree.Find(container, container_hash);
   if (holder_char != kNone) {
-    TWorldChar& c = w.Chars[holder_char];
-    w.UnownedItems = item.Next;
-    item.Next = c.Items;
-    c.Items = id;
     is_char = true;
+    MoveUnder(w, holder_char, true);
     return holder_char;
   }
   const RecordId holder = w.ItemTree.Find(container, container_hash);
   // An item whose "CONT=" finds itself would be put inside itself and make
   // every later walk endless; it stays unowned instead.
   if (holder != kNone && holder != id) {
-    TWorldItem& p = w.Items[holder];
-    w.UnownedItems = item.Next;
-    item.Next = p.Contents;
-    p.Contents = id;
+    MoveUnder(w, holder, false);
     return holder;
   }
   return kNone;

@@ -249,6 +249,9 @@ bool AttachToContainer(World& w, std::uint32_t container_hash);
 // The same; answers the holder (kNone when the item was not moved) and sets
 // `is_char` when it is a character.
 RecordId AttachToContainer(World& w, std::uint32_t container_hash, bool& is_char);
+// Moves the item just read (the first of UnownedItems) to the front of the
+// list of `holder`, a character when `is_char`, else an item.
+void MoveUnder(World& w, RecordId holder, bool is_char);
 
 // The holder the analysis put a source item under, found again from its
 // "CONT=" value by the rule of AttachToContainer: the first character with
