@@ -28,6 +28,7 @@ orders=${BENCH_ORDERS:-random ascending}
 seed=${BENCH_SEED:-1}
 window=${BENCH_WINDOW:-}
 settle=${BENCH_SETTLE:-1}
+quiet=${BENCH_QUIET:-2}
 # Set but empty turns the dense saves off.
 dense_sizes=${BENCH_DENSE_SIZES-1G}
 # The dense saves are converted in the first rounds only: their figure is
@@ -108,10 +109,20 @@ source_for() {  # size order [dense] -> path of the cached save
 # copy floor as much as for a conversion, and more or less from one run to
 # the next. An untimed copy of the source right before each timed command
 # leaves freshly backed memory behind for it, so that the figures measure
-# the command and not the host (BENCH_SETTLE=0 turns this off).
+# the command and not the host (BENCH_SETTLE=0 turns this off). Deleting
+# files that were synced to the disk (the ext4 here discards their blocks)
+# slows whatever runs in the next second or two by about 0.1 s on 1 GiB,
+# so after a synced step it first waits BENCH_QUIET seconds: otherwise
+# every conversion with --no-sync would follow the synced copy of the save
+# before it, and no copy floor would follow such a deletion.
+synced_behind=0
 fresh() {
   rm -f "$work/world.scp" "$work/chars.scp" "$work/copy.a" "$work/copy.b"
   sync
+  if ((synced_behind)); then
+    sleep "$quiet"
+    synced_behind=0
+  fi
   if [[ -n ${1:-} && $settle == 1 ]]; then
     cat "$1" >"$work/copy.a"
     cat "$1" >"$work/copy.b"
@@ -165,9 +176,11 @@ for ((r = 1; r <= runs; r++)); do
         "$src" "$work/copy.a" "$work/copy.b"
       fresh "$src"
       convert "$work/synced.$key" "$src"
+      synced_behind=1
       fresh "$src"
       timed "$work/synccopy.$key" bash -c 'cat "$1" > "$2"; cat "$1" > "$3"; sync' _ \
         "$src" "$work/copy.a" "$work/copy.b"
+      synced_behind=1
     done
   done
   if ((r <= dense_runs)); then
