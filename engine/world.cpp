@@ -8,15 +8,6 @@ namespace orv {
 
 World::World() : ItemTree(Items), CharTree(Chars) {}
 
-bool AttachToContainer(World& w) {
-  return AttachToContainer(w, Tree<TWorldItem>::SlotHash(w.LastContainer.view()));
-}
-
-bool AttachToContainer(World& w, std::uint32_t container_hash) {
-  bool is_char = false;
-  return AttachToContainer(w, container_hash, is_char) != kNone;
-}
-
 void MoveUnder(World& w, RecordId holder, bool is_char) {
   const RecordId id = w.UnownedItems;
   TWorldItem& item = w.Items[id];

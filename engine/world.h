@@ -241,13 +241,10 @@ struct World {
 // Takes the item just read (the first of UnownedItems) and, when its
 // container is known, moves it to the front of that container's list:
 // characters are searched before items. An item is never put inside itself.
-// Returns whether it was moved. A holder is always filed before what it
-// holds, so an item's id is higher than those of all its holders.
-bool AttachToContainer(World& w);
-// The same, with `container_hash` = SlotHash(LastContainer) worked out ahead.
-bool AttachToContainer(World& w, std::uint32_t container_hash);
-// The same; answers the holder (kNone when the item was not moved) and sets
-// `is_char` when it is a character.
+// `container_hash` is SlotHash(LastContainer), worked out ahead. Answers the
+// holder (kNone when the item was not moved) and sets `is_char` when it is
+// a character. A holder is always filed before what it holds, so an item's
+// id is higher than those of all its holders.
 RecordId AttachToContainer(World& w, std::uint32_t container_hash, bool& is_char);
 // Moves the item just read (the first of UnownedItems) to the front of the
 // list of `holder`, a character when `is_char`, else an item.
