@@ -339,8 +339,14 @@ AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 
 void AtomicFileWriter::Write(const char* data, std::size_t size) {
   if (handle_ < 0) throw IoError("cannot write " + Quoted(target_) + ": file already closed");
+  // At most 256 KiB a call: the page cache then takes small folios, which
+  // the kernel hands out warm, where a 1 MiB call makes it allocate folios
+  // of 1 MiB from memory that may not have been touched for long. On a
+  // virtual machine, whose host backs such memory only when first touched,
+  // that made writing a 600 MB file four to five times slower.
+  constexpr std::size_t kMostPerCall = std::size_t{256} << 10;
   while (size > 0) {
-    ssize_t n = ::write(handle_, data, size < (1u << 30) ? size : (1u << 30));
+    ssize_t n = ::write(handle_, data, size < kMostPerCall ? size : kMostPerCall);
     if (n < 0) {
       if (errno == EINTR) continue;
       Fail("cannot write", target_, errno);
