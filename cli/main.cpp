@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,7 +76,41 @@ SummaryFacts FactsBeforeTheRun(const ConvertOptions& o, const ConvertExtras& x,
   return facts;
 }
 
-int RunConvert(ConvertOptions& o, const ConvertExtras& x, const orv::RunOptions& run_options) {
+// Whether leak checkers watch this build: they must see every world freed.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kLeakChecked = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kLeakChecked = true;
+#else
+constexpr bool kLeakChecked = false;
+#endif
+#else
+constexpr bool kLeakChecked = false;
+#endif
+
+// Owns the world of one conversion. Left to the exit, a world of a 1 GiB
+// save is taken back by the system in about 0.08 s, where its destructors
+// took 0.11 to 0.14 s: half a million pages and the mapped save, returned
+// block by block.
+class WorldOfTheRun {
+ public:
+  explicit WorldOfTheRun(WorldMemory memory)
+      : world_(std::make_unique<orv::World>()), leave_(memory == WorldMemory::kLeaveToTheExit) {}
+  ~WorldOfTheRun() {
+    if (leave_ && !kLeakChecked) static_cast<void>(world_.release());
+  }
+  WorldOfTheRun(const WorldOfTheRun&) = delete;
+  WorldOfTheRun& operator=(const WorldOfTheRun&) = delete;
+  orv::World& operator*() { return *world_; }
+
+ private:
+  std::unique_ptr<orv::World> world_;
+  const bool leave_;
+};
+
+int RunConvert(ConvertOptions& o, const ConvertExtras& x, const orv::RunOptions& run_options,
+               WorldMemory memory) {
   try {
     if (!x.move_list.empty()) {
       o.move_chars = true;
@@ -102,7 +137,8 @@ int RunConvert(ConvertOptions& o, const ConvertExtras& x, const orv::RunOptions&
   }
 
   SummaryFacts facts = FactsBeforeTheRun(o, x, run_options);
-  orv::World world;
+  WorldOfTheRun world_of_the_run(memory);
+  orv::World& world = *world_of_the_run;
   orv::ChangeReport changes;
   ReportFile report_file(x.report, run_options.sync);
   if (!x.report.empty()) {
@@ -200,7 +236,7 @@ const auto kNonEmptyFile = [](const std::string& value) -> std::string {
 
 }  // namespace
 
-int Main(int argc, char** argv) {
+int Main(int argc, char** argv, WorldMemory memory) {
   // Ctrl-C, a dropped SSH connection or a kill remove the temporary files;
   // past a file-size limit a write fails with an error we report and clean
   // up after; a closed stdout is an error, not a death by SIGPIPE.
@@ -359,7 +395,7 @@ int Main(int argc, char** argv) {
   run_options.force_hint = "give --force to go ahead anyway";
   if (x.backup || !x.suffix.empty()) run_options.backup_suffix = x.suffix.empty() ? "~" : x.suffix;
   try {
-    return RunConvert(o, x, run_options);
+    return RunConvert(o, x, run_options, memory);
   } catch (const std::exception& e) {
     return Fail(std::string("orvantor: ") + e.what(), kExitUnchanged, x.json);
   }

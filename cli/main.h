@@ -20,8 +20,14 @@ inline constexpr int kExitFindings = 5;
 // An interrupt before the save ends the process by its signal: a shell
 // reports 128 + its number, and both targets are as they were.
 
+// What becomes of the world's memory once a conversion is done. A process
+// that ends right after Main leaves it to the system, which takes hundreds
+// of MB back faster in one go than the world's destructors give it back
+// piece by piece; a caller that runs Main again must have it freed.
+enum class WorldMemory { kFree, kLeaveToTheExit };
+
 // The whole command line: parses `argv`, runs, and returns the exit status.
-int Main(int argc, char** argv);
+int Main(int argc, char** argv, WorldMemory memory = WorldMemory::kFree);
 
 }  // namespace orv::cli
 

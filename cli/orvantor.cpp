@@ -14,5 +14,6 @@ int main(int argc, char** argv) {
   std::vector<char*> pointers;
   for (std::string& a : arguments) pointers.push_back(a.data());
   pointers.push_back(nullptr);
-  return orv::cli::Main(static_cast<int>(arguments.size()), pointers.data());
+  return orv::cli::Main(static_cast<int>(arguments.size()), pointers.data(),
+                        orv::cli::WorldMemory::kLeaveToTheExit);
 }
