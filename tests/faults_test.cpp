@@ -16,6 +16,7 @@
 
 #include "engine/run.h"
 #include "engine/world.h"
+#include "platform/sanitizers.h"
 #include "tests/recording_host.h"
 #include "tests/test_util.h"
 
@@ -91,19 +92,9 @@ TEST(Faults, TheDiskFillingUpMidwayThroughABigFileLosesNothing) {
   EXPECT_NE(e.err.find("cannot write"), std::string::npos) << e.err;
 }
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ORVANTOR_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define ORVANTOR_ASAN 1
-#endif
-
 TEST(Faults, MemoryRunningOutOnAGiantSaveIsAnError) {
-#if defined(ORVANTOR_ASAN)
-  GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
-#endif
+  if (platform::kSanitized)
+    GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
   TempDir dir;
   const std::string save = BigSave(2000000);  // about 80 MB
   const std::string source = PrepareFolder(dir, save);
