@@ -17,6 +17,7 @@
 #include "engine/analyse.h"
 #include "engine/host.h"
 #include "engine/line_sink.h"
+#include "engine/section_reader.h"
 #include "engine/world.h"
 #include "passes/passes.h"
 #include "writers/char_writer.h"
@@ -90,6 +91,22 @@ void BM_CountLinesAndItemHeads(benchmark::State& state) {
   SetBytes(state, w);
 }
 BENCHMARK(BM_CountLinesAndItemHeads)->Unit(benchmark::kMillisecond);
+
+// The section reader alone, its turns dropped: on two threads it is what
+// the analysis waits for.
+void BM_ReadSections(benchmark::State& state) {
+  orv::World& w = LoadedWorld();
+  for (auto _ : state) {
+    orv::ReleaseStores(w);
+    orv::SectionReader reader(w);
+    orv::Turn turn;
+    do {
+      reader.Next(turn);
+    } while (!orv::EndsAnalysis(turn.kind));
+  }
+  SetBytes(state, w);
+}
+BENCHMARK(BM_ReadSections)->Unit(benchmark::kMillisecond);
 
 void BM_Analyse(benchmark::State& state) {
   orv::World& w = LoadedWorld();

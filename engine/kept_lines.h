@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "engine/line_rules.h"
 #include "engine/line_sink.h"
 #include "engine/line_split.h"
@@ -116,16 +120,38 @@ void ForEachKeptLine(const World& w, const TWorldChar& ch, Fn&& fn) {
 // Where the "0" goes in a section noted with a colour edit: after the
 // "COLOR=" of its first line that EditBodyLine edits. Every line of such a
 // section ends with CR LF and none is indented, so each line but the head
-// follows a CR LF.
+// follows an LF. Nearly every item section is written through here, so the
+// lines that begin with "C" are found 16 bytes at a time.
 inline std::size_t ColorZeroAt(std::string_view section) {
-  for (std::size_t at = section.find("\r\nCOLOR="); at != std::string_view::npos;
-       at = section.find("\r\nCOLOR=", at + 2)) {
-    const std::size_t begin = at + 2;
-    const std::string_view line = section.substr(begin, section.find('\r', begin) - begin);
+  const char* p = section.data();
+  const std::size_t n = section.size();
+  // Where the "0" goes if the line beginning at `begin` is the one, else 0.
+  const auto zero_at = [&](std::size_t begin) -> std::size_t {
+    const char* line_end = FindLineBreak(p + begin, p + n);
+    const std::string_view line(p + begin, static_cast<std::size_t>(line_end - (p + begin)));
     const KeptLine kept = EditBodyLine(line, false, false);
-    if (kept.zero) return begin + kept.head.size();
+    return kept.zero ? begin + kept.head.size() : 0;
+  };
+  std::size_t at = 1;  // the head is not the line
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i c = _mm_set1_epi8('C');
+  for (; at + 16 <= n; at += 16) {
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at - 1));
+    unsigned starts = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, c)) &
+                                            _mm_movemask_epi8(_mm_cmpeq_epi8(before, lf)));
+    for (; starts != 0; starts &= starts - 1) {
+      if (const std::size_t z = zero_at(at + static_cast<std::size_t>(__builtin_ctz(starts))))
+        return z;
+    }
   }
-  return section.size();  // not reached for a section noted so
+#endif
+  for (; at < n; ++at) {
+    if (p[at] != 'C' || p[at - 1] != '\n') continue;
+    if (const std::size_t z = zero_at(at)) return z;
+  }
+  return n;  // not reached for a section noted so
 }
 
 // Appends the kept lines of a record to `out`: the same lines as
