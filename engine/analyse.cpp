@@ -131,8 +131,10 @@ void AnalyseOnTwoThreads(World& w, RunHost& host, SectionReader& reader) {
       read = ring.read.load(std::memory_order_acquire);
     }
     const std::uint32_t begin = filed % ring.size;
-    const std::uint32_t n = std::min({read - filed, ring.size - begin, 2 * TurnRing::kBatch});
-    const bool more = filer.File(&ring.turns[begin], &ring.turns[begin + n]);
+    const std::uint32_t in_reach = std::min(read - filed, ring.size - begin);
+    const std::uint32_t n = std::min(in_reach, 2 * TurnRing::kBatch);
+    const bool more =
+        filer.File(&ring.turns[begin], &ring.turns[begin + n], &ring.turns[begin + in_reach]);
     filed += n;
     if (!more) return;
     ring.filed.store(filed, std::memory_order_release);

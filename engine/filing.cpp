@@ -15,6 +15,11 @@ namespace {
 constexpr std::ptrdiff_t kSlotsAhead = 12;
 constexpr std::ptrdiff_t kRecordsAhead = 6;
 
+// `from` moved on by `n` turns, but not past `end`.
+const Turn* Within(const Turn* from, std::ptrdiff_t n, const Turn* end) {
+  return end - from > n ? from + n : end;
+}
+
 }  // namespace
 
 void PrepareFiling(World& w) {
@@ -42,11 +47,26 @@ Filer::Filer(World& w, RunHost& host, const SectionReader& reader)
   }
 }
 
+// The loop below loads each turn's slots while it files the turn
+// kSlotsAhead before it, so the first turns of a call were loaded by the
+// call before only when that one went on right before them and saw them.
+void Filer::LoadFirstTurnsAhead(const Turn* first, const Turn* ahead) {
+  const bool goes_on = first == end_;
+  const Turn* slots_from = goes_on ? std::max(first, slots_to_) : first;
+  const Turn* slots_to = Within(first, kSlotsAhead, ahead);
+  for (const Turn* t = slots_from; t < slots_to; ++t) PrefetchSlots(*t);
+  // A holder's record is found through its slot: only those whose slots
+  // were on their way before this call.
+  if (!goes_on) return;
+  const Turn* holders_to = std::min(Within(first, kRecordsAhead, ahead), slots_from);
+  for (const Turn* t = std::max(first, holders_to_); t < holders_to; ++t) PrefetchHolder(*t);
+}
+
 template <bool kNoteLines>
-bool Filer::FileTurns(const Turn* first, const Turn* last) {
+bool Filer::FileTurns(const Turn* first, const Turn* last, const Turn* ahead) {
   for (const Turn* t = first; t != last; ++t) {
-    if (last - t > kSlotsAhead) PrefetchSlots(t[kSlotsAhead]);
-    if (last - t > kRecordsAhead) PrefetchHolder(t[kRecordsAhead]);
+    if (ahead - t > kSlotsAhead) PrefetchSlots(t[kSlotsAhead]);
+    if (ahead - t > kRecordsAhead) PrefetchHolder(t[kRecordsAhead]);
     if (t->kind == Turn::Kind::kSourceEnd) return false;
     pump_.Step(host_);
     switch (t->kind) {
@@ -64,9 +84,14 @@ bool Filer::FileTurns(const Turn* first, const Turn* last) {
   return true;
 }
 
-bool Filer::File(const Turn* first, const Turn* last) {
+bool Filer::File(const Turn* first, const Turn* last, const Turn* ahead) {
+  if (first == last) return true;
+  LoadFirstTurnsAhead(first, ahead);
+  end_ = last;
+  slots_to_ = Within(last, kSlotsAhead, ahead);
+  holders_to_ = Within(last, kRecordsAhead, ahead);
   // Decided once for every batch: a run without a report notes no lines.
-  return note_lines_ ? FileTurns<true>(first, last) : FileTurns<false>(first, last);
+  return note_lines_ ? FileTurns<true>(first, last, ahead) : FileTurns<false>(first, last, ahead);
 }
 
 // Every line belongs to one turn, in order, so a section's head is the

@@ -31,12 +31,15 @@ class Filer {
   // Files the turns [first, last) in order. Returns false once a turn ended
   // the analysis; the turns after it are not looked at. Rethrows the
   // reader's failure at its turn, after its pump; a cancelling pump
-  // leaves its turn unfiled.
-  bool File(const Turn* first, const Turn* last);
+  // leaves its turn unfiled. The turns [last, ahead), read already and
+  // filed by the next call, have their index slots loaded ahead too.
+  bool File(const Turn* first, const Turn* last) { return File(first, last, last); }
+  bool File(const Turn* first, const Turn* last, const Turn* ahead);
 
  private:
   template <bool kNoteLines>
-  bool FileTurns(const Turn* first, const Turn* last);
+  bool FileTurns(const Turn* first, const Turn* last, const Turn* ahead);
+  void LoadFirstTurnsAhead(const Turn* first, const Turn* ahead);
   void NoteHeadLine(const Turn& t);
   void PrefetchSlots(const Turn& t) const;
   void PrefetchHolder(const Turn& t) const;
@@ -66,6 +69,11 @@ class Filer {
   std::uint64_t next_line_ = 0;  // the index of the first line of the next turn
   Pump pump_;
   std::array<Holder, 256> holders_{};
+  // Where the last call ended and how far past it the loads ahead reached:
+  // a call that goes on from there has its first turns loaded already.
+  const Turn* end_ = nullptr;
+  const Turn* slots_to_ = nullptr;
+  const Turn* holders_to_ = nullptr;
 };
 
 }  // namespace orv
