@@ -12,6 +12,7 @@
 #include "engine/line_rules.h"
 #include "engine/line_split.h"
 #include "engine/section_walk.h"
+#include "engine/source_text.h"
 #include "tests/test_util.h"
 
 namespace orv::testing {
@@ -128,6 +129,22 @@ TEST(LineList, SavesEveryLineWithCrLfAndReplacesTheFile) {
   EXPECT_EQ(dir.Names(), Lines{"list.txt"}) << "no temporary file left";
   EXPECT_EQ(LineList().ToBytes(), "");
   EXPECT_THROW(back.LoadFromFile(dir.File("missing.txt")), IoError);
+}
+
+TEST(SourceText, ABigSaveIsLoadedWholeFromItsFile) {
+  // Big enough to be mapped in two halves at once: bytes that tell every
+  // stretch apart, so that a half mapped twice or not at all shows.
+  TempDir dir;
+  const std::string path = dir.File("big.scp");
+  std::string bytes(std::size_t{65} << 20, '\0');
+  std::mt19937_64 random(7);
+  for (char& b : bytes) b = static_cast<char>(random());
+  WriteFile(path, bytes);
+  SourceText source;
+  source.LoadFromFile(path, SourceText::Counting::kNow);
+  ASSERT_EQ(source.Bytes().size(), bytes.size());
+  EXPECT_TRUE(source.Bytes() == bytes);
+  EXPECT_EQ(source.LineCount(), ReferenceLineCount(bytes));
 }
 
 TEST(LineRules, StrippingAndValueCut) {
