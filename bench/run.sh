@@ -294,6 +294,25 @@ for size in $dense_sizes; do
   done
 done
 
+# The floor itself is not the same from run to run (see fresh): beside the
+# goals, each conversion over the fastest of its floor's runs, which shows
+# how far it is from the copy when the host had its memory backed.
+fastest_header=1
+for size in $sizes; do
+  [[ $size == 256M || $size == 1G ]] || continue
+  if ((fastest_header)); then
+    echo
+    echo "Not goals: --no-sync median / fastest memory copy of the same runs"
+    fastest_header=0
+  fi
+  for order in $orders; do
+    key=$size.$order
+    fastest=$(times_of "memcopy.$key" | cut -d' ' -f2)
+    awk -v l="$size $order --no-sync / fastest memory copy" \
+      -v v="$(ratio "$(median_of "nosync.$key")" "$fastest")" 'BEGIN { printf "  %-60s %6.2f\n", l, v }'
+  done
+done
+
 # The window beside the command line on the largest save, random serials.
 if [[ -n $window ]]; then
   largest=${sizes##* }
