@@ -321,8 +321,14 @@ if [[ -n $window ]]; then
   echo "The window beside the command line ($largest random, $runs runs each):"
   platform=()
   [[ -n ${DISPLAY:-} ]] || platform=(env QT_QPA_PLATFORM=offscreen)
-  "${platform[@]}" "$gui_convert" --runs "$runs" --orvantor "$orvantor" "$src" \
-    "$work/world.scp" "$work/chars.scp" "$positions" "$illegal" | tee "$work/window.log" | grep -v '^run '
+  # Qt's own warnings (the offscreen platform has no window manager to ask
+  # for sizes, raising or the keyboard) go to a log, shown only on failure.
+  if ! "${platform[@]}" "$gui_convert" --runs "$runs" --orvantor "$orvantor" "$src" \
+    "$work/world.scp" "$work/chars.scp" "$positions" "$illegal" 2>"$work/window.err" |
+    tee "$work/window.log" | grep -v '^run '; then
+    tail -n 20 "$work/window.err" >&2
+    die "gui_convert failed"
+  fi
   w=$(sed -n 's/^window \/ command line: \([0-9.]*\).*/\1/p' "$work/window.log")
   [[ -n $w ]] && verdict "window / command line (at most 1.3)" "$w" 0 1.3
 fi
