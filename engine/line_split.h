@@ -22,6 +22,20 @@ inline const char* FindLineBreak(const char* p, const char* end) {
 #if defined(__SSE2__)
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
+  // A world save's lines are mostly 10 to 30 bytes long: looking at 32 bytes
+  // at a time ends nearly every search in the first step, where 16 bytes at
+  // a time would take one step or two at random and mispredict the loop.
+  while (end - p >= 32) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    const unsigned low = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(a, cr), _mm_cmpeq_epi8(a, lf))));
+    const unsigned high = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(b, cr), _mm_cmpeq_epi8(b, lf))));
+    const unsigned mask = low | (high << 16);
+    if (mask != 0) return p + __builtin_ctz(mask);
+    p += 32;
+  }
   while (end - p >= 16) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));

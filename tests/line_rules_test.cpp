@@ -64,6 +64,22 @@ TEST(LineSplit, CountAgreesWithTheCursorOnRandomBytes) {
   }
 }
 
+TEST(LineSplit, CursorFindsTheEndOfLinesOfEveryLength) {
+  // The search for a line's end takes wide steps; a line of any length, and
+  // a last line without separator, must end exactly where it does.
+  for (std::size_t length = 0; length <= 100; ++length) {
+    for (const std::string_view separator : {"\r\n", "\n", "\r"}) {
+      const std::string line(length, 'k');
+      const std::string bytes = line + std::string(separator) + "v" + std::string(separator) + line;
+      Lines expected{line, "v"};
+      if (length > 0) expected.push_back(line);
+      Lines seen;
+      for (LineCursor c(bytes); c.HasLine(); c.Advance()) seen.emplace_back(c.Line());
+      EXPECT_EQ(seen, expected) << length;
+    }
+  }
+}
+
 TEST(LineSplit, LargeSaveCountedInTwoHalvesLosesNoLine) {
   // Big enough to be counted on two threads; CR LF pairs and lone CRs lie
   // all around the middle, where the halves meet.
