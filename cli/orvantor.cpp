@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/main.h"
+#include "platform/bulk_memory.h"
 #include "platform/console.h"
 
 int main(int argc, char** argv) {
@@ -14,6 +15,11 @@ int main(int argc, char** argv) {
   std::vector<char*> pointers;
   for (std::string& a : arguments) pointers.push_back(a.data());
   pointers.push_back(nullptr);
-  return orv::cli::Main(static_cast<int>(arguments.size()), pointers.data(),
-                        orv::cli::WorldMemory::kLeaveToTheExit);
+  const int status = orv::cli::Main(static_cast<int>(arguments.size()), pointers.data(),
+                                    orv::cli::WorldMemory::kLeaveToTheExit);
+  // The world of the run is left to the exit, which frees its pages and
+  // unmaps the save on one core: a tenth of a second on a 1 GiB save, after
+  // the summary is out. Both cores make it half that.
+  orv::platform::DiscardNotedPages();
+  return status;
 }

@@ -17,6 +17,17 @@ void TouchBulk(void* memory, std::size_t bytes) noexcept;
 // Returns memory from AllocateBulk of the same size to the system.
 void FreeBulk(void* memory, std::size_t bytes) noexcept;
 
+// For a process about to end: hands the pages of every mapping noted below
+// back to the system on two threads, where the exit would free them all on
+// one core. The mappings stay in place and read as zeros (a mapped file's
+// pages stay cached), so nothing may read them afterwards.
+void DiscardNotedPages() noexcept;
+// Notes or forgets a mapping for DiscardNotedPages (one that cannot be
+// noted for want of memory is left to the exit). The blocks of MapBulkPages
+// are noted on their own.
+void NoteDiscardable(const void* memory, std::size_t bytes) noexcept;
+void ForgetDiscardable(const void* memory) noexcept;
+
 // The system's side, for the blocks too large for the heap
 // (bulk_memory_posix.cpp, bulk_memory_win.cpp): zeroed pages of at least
 // `bytes`, and their return. MapBulkPages throws std::bad_alloc.

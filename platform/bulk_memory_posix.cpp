@@ -10,8 +10,15 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <map>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace orv::platform {
 namespace {
@@ -19,6 +26,16 @@ namespace {
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 std::size_t RoundUp(std::size_t n, std::size_t to) { return (n + to - 1) / to * to; }
+
+// The mappings that DiscardNotedPages takes back, by their start.
+struct Discardable {
+  std::mutex mutex;
+  std::map<const void*, std::size_t> spans;
+};
+Discardable& Noted() {
+  static Discardable noted;
+  return noted;
+}
 
 }  // namespace
 
@@ -34,11 +51,59 @@ void* MapBulkPages(std::size_t bytes) {
   if (aligned > begin) ::munmap(raw, aligned - begin);
   const std::uintptr_t tail = begin + span - (aligned + size);
   if (tail > 0) ::munmap(reinterpret_cast<void*>(aligned + size), tail);
-  return reinterpret_cast<void*>(aligned);
+  void* block = reinterpret_cast<void*>(aligned);
+  NoteDiscardable(block, size);
+  return block;
 }
 
 void UnmapBulkPages(void* memory, std::size_t bytes) noexcept {
+  ForgetDiscardable(memory);
   ::munmap(memory, RoundUp(bytes, kHugePage));
+}
+
+void NoteDiscardable(const void* memory, std::size_t bytes) noexcept {
+  Discardable& d = Noted();
+  const std::lock_guard<std::mutex> lock(d.mutex);
+  try {
+    d.spans[memory] = bytes;
+  } catch (const std::bad_alloc&) {
+    // Not noted: the exit takes this one back as ever.
+  }
+}
+
+void ForgetDiscardable(const void* memory) noexcept {
+  Discardable& d = Noted();
+  const std::lock_guard<std::mutex> lock(d.mutex);
+  d.spans.erase(memory);
+}
+
+void DiscardNotedPages() noexcept {
+  Discardable& d = Noted();
+  const std::lock_guard<std::mutex> lock(d.mutex);
+  // Pieces of 64 MiB, taken in turn by both threads.
+  constexpr std::size_t kPiece = std::size_t{64} << 20;
+  std::vector<std::pair<char*, std::size_t>> pieces;
+  try {
+    for (const auto& [at, bytes] : d.spans) {
+      char* const base = static_cast<char*>(const_cast<void*>(at));
+      for (std::size_t o = 0; o < bytes; o += kPiece)
+        pieces.emplace_back(base + o, std::min(kPiece, bytes - o));
+    }
+  } catch (const std::bad_alloc&) {
+    return;  // the exit frees them as ever
+  }
+  std::atomic<std::size_t> next{0};
+  const auto discard = [&] {
+    for (std::size_t i; (i = next.fetch_add(1)) < pieces.size();)
+      ::madvise(pieces[i].first, pieces[i].second, MADV_DONTNEED);
+  };
+  std::thread helper;
+  try {
+    helper = std::thread(discard);
+  } catch (const std::system_error&) {
+  }
+  discard();
+  if (helper.joinable()) helper.join();
 }
 
 }  // namespace orv::platform

@@ -18,4 +18,9 @@ void* MapBulkPages(std::size_t bytes) {
 
 void UnmapBulkPages(void* memory, std::size_t) noexcept { ::VirtualFree(memory, 0, MEM_RELEASE); }
 
+// Nothing is noted: the exit takes the memory back as it is.
+void DiscardNotedPages() noexcept {}
+void NoteDiscardable(const void*, std::size_t) noexcept {}
+void ForgetDiscardable(const void*) noexcept {}
+
 }  // namespace orv::platform

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/bulk_memory.h"
 #include "platform/file_system.h"
 #include "platform/source_fault.h"
 
@@ -29,8 +30,10 @@ class MappedBytes final : public FileBytes {
   MappedBytes(const void* base, std::size_t size, const std::string& path, const Identity& id)
       : base_(base), size_(size), path_(path), id_(id) {
     WatchMapping(base_, size_, path);
+    NoteDiscardable(base_, size_);
   }
   ~MappedBytes() override {
+    ForgetDiscardable(base_);
     ForgetMapping(base_);
     UnmapFile(base_, size_);
   }
