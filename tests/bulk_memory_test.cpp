@@ -29,7 +29,8 @@ TEST(BulkMemory, DiscardingTakesBackBlocksAndSaveButNoHeapMemory) {
   GTEST_FLAG_SET(death_test_style, "fast");
   TempDir dir;
   std::string save;
-  for (int i = 0; i < 100000; ++i) save += "[WORLDITEM 0eed]\r\nSERIAL=0" + std::to_string(i) + "\r\n";
+  for (int i = 0; i < 100000; ++i)
+    save += "[WORLDITEM 0eed]\r\nSERIAL=0" + std::to_string(i) + "\r\n";
   WriteFile(dir.File("save.scp"), save);
   // In a child process: whatever else the test program holds in bulk
   // blocks would read as zeros too.
@@ -42,7 +43,8 @@ TEST(BulkMemory, DiscardingTakesBackBlocksAndSaveButNoHeapMemory) {
     std::memset(big, 0x5a, kBig);
     std::memset(small, 0x5a, kSmall);
     platform::FreeBulk(freed, kBig);
-    const std::unique_ptr<platform::FileBytes> mapped = platform::OpenWholeFile(dir.File("save.scp"));
+    const std::unique_ptr<platform::FileBytes> mapped =
+        platform::OpenWholeFile(dir.File("save.scp"));
 
     platform::DiscardNotedPages();
     const bool ok = All(big, kBig, 0) && All(small, kSmall, 0x5a) && mapped->Bytes() == save;
