@@ -32,9 +32,13 @@ struct Discardable {
   std::mutex mutex;
   std::map<const void*, std::size_t> spans;
 };
+// Never destroyed: a world kept in a static (as the fuzz targets keep
+// theirs) frees its blocks when the statics go, after a note made at its
+// first block would be gone.
 Discardable& Noted() {
-  static Discardable noted;
-  return noted;
+  alignas(Discardable) static unsigned char storage[sizeof(Discardable)];
+  static Discardable* const noted = ::new (static_cast<void*>(storage)) Discardable;
+  return *noted;
 }
 
 }  // namespace

@@ -53,5 +53,22 @@ TEST(BulkMemory, DiscardingTakesBackBlocksAndSaveButNoHeapMemory) {
   EXPECT_EXIT(discard_and_check(), ::testing::ExitedWithCode(0), "");
 }
 
+TEST(BulkMemory, ABlockFreedByAStaticAtTheExitFindsItsNoteStillThere) {
+  // A world kept in a static frees its blocks when the statics go; its
+  // first block, made after the static, is what first needs the notes. Run
+  // again in a process of its own, where nothing has made a block yet.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const auto exit_with_a_block_in_a_static = [] {
+    struct Holder {
+      void* block = nullptr;
+      ~Holder() { platform::FreeBulk(block, std::size_t{4} << 20); }
+    };
+    static Holder holder;
+    holder.block = platform::AllocateBulk(std::size_t{4} << 20);
+    std::exit(0);
+  };
+  EXPECT_EXIT(exit_with_a_block_in_a_static(), ::testing::ExitedWithCode(0), "");
+}
+
 }  // namespace
 }  // namespace orv::testing
