@@ -18,8 +18,9 @@ int main(int argc, char** argv) {
   const int status = orv::cli::Main(static_cast<int>(arguments.size()), pointers.data(),
                                     orv::cli::WorldMemory::kLeaveToTheExit);
   // The world of the run is left to the exit, which frees its pages and
-  // unmaps the save on one core: a tenth of a second on a 1 GiB save, after
-  // the summary is out. Both cores make it half that.
+  // unmaps the save on one core: 0.04 to 0.07 s on a 1 GiB save, after the
+  // summary is out. Handed back on two threads first, the end of the run
+  // after "saving files" took 0.046 s against 0.079 s.
   orv::platform::DiscardNotedPages();
   return status;
 }
