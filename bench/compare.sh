@@ -2,7 +2,8 @@
 # Side-by-side timing of several conversions (or checks) of one generated
 # save: the variants run in turn, round after round, so that a slow spell
 # of the shared machine falls on all of them alike; prints each variant's
-# median, spread and ratio to the first.
+# median, spread and ratio to the first, and how it fared against the first
+# round by round.
 #
 #   bench/compare.sh [--size 1G] [--runs 7] [--seed 1] [--order random] \
 #       LABEL 'COMMAND' [LABEL 'COMMAND' ...]
@@ -83,3 +84,24 @@ for i in "${!labels[@]}"; do
     'BEGIN { printf "%-12s wall %7.3f s (%.3f-%.3f) ratio %.3f   cpu %7.2f s (%.2f-%.2f) ratio %.3f\n",
              l, m, lo, hi, m / f, c, clo, chi, c / fc }'
 done
+
+# The medians of two variants move with the machine's slow spells, which
+# last longer than a round: a variant's time is set against the first's of
+# the same round, and the difference counted in every round.
+if ((${#labels[@]} > 1)); then
+  echo "round by round against ${labels[0]}: median difference, and the rounds it was faster in"
+  for ((i = 1; i < ${#labels[@]}; i++)); do
+    for what in times cpu; do
+      paste "$work/$what.0" "$work/$what.$i" | awk '{ print $2 - $1 }' | sort -g >"$work/diff.$what"
+    done
+    awk -v l="${labels[$i]}" -v n="$runs" '
+      FNR == 1 { f++ }
+      { d[f, FNR] = $1; if ($1 < 0) faster[f]++ }
+      END {
+        m1 = (n % 2) ? d[1, (n + 1) / 2] : (d[1, n / 2] + d[1, n / 2 + 1]) / 2
+        m2 = (n % 2) ? d[2, (n + 1) / 2] : (d[2, n / 2] + d[2, n / 2 + 1]) / 2
+        printf "%-12s wall %+7.3f s, faster in %d of %d   cpu %+7.2f s, less in %d of %d\n",
+               l, m1, faster[1], n, m2, faster[2], n
+      }' "$work/diff.times" "$work/diff.cpu"
+  done
+fi
