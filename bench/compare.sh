@@ -92,16 +92,13 @@ if ((${#labels[@]} > 1)); then
   echo "round by round against ${labels[0]}: median difference, and the rounds it was faster in"
   for ((i = 1; i < ${#labels[@]}; i++)); do
     for what in times cpu; do
-      paste "$work/$what.0" "$work/$what.$i" | awk '{ print $2 - $1 }' | sort -g >"$work/diff.$what"
+      paste "$work/$what.0" "$work/$what.$i" | awk '{ print $2 - $1 }' >"$work/diff.$what"
     done
-    awk -v l="${labels[$i]}" -v n="$runs" '
-      FNR == 1 { f++ }
-      { d[f, FNR] = $1; if ($1 < 0) faster[f]++ }
-      END {
-        m1 = (n % 2) ? d[1, (n + 1) / 2] : (d[1, n / 2] + d[1, n / 2 + 1]) / 2
-        m2 = (n % 2) ? d[2, (n + 1) / 2] : (d[2, n / 2] + d[2, n / 2 + 1]) / 2
-        printf "%-12s wall %+7.3f s, faster in %d of %d   cpu %+7.2f s, less in %d of %d\n",
-               l, m1, faster[1], n, m2, faster[2], n
-      }' "$work/diff.times" "$work/diff.cpu"
+    read -r wall _ < <(stats "$work/diff.times")
+    read -r cpu _ < <(stats "$work/diff.cpu")
+    faster=$(awk '$1 < 0' "$work/diff.times" | wc -l)
+    less=$(awk '$1 < 0' "$work/diff.cpu" | wc -l)
+    printf '%-12s wall %+7.3f s, faster in %d of %d   cpu %+7.2f s, less in %d of %d\n' \
+      "${labels[$i]}" "$wall" "$faster" "$runs" "$cpu" "$less" "$runs"
   done
 fi
