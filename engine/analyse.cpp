@@ -166,9 +166,11 @@ void ExplainLooseItems(World& w, RunThreads threads) {
   w.Notes.loose_explained = true;
   std::vector<LooseItem>& loose = w.Notes.loose_items;
   // Each reason reads the item's section again and looks its container up
-  // in both indexes, all of it spread over the source and the tables: on a
-  // big world, tens of thousands of waits for memory, which two cores halve.
-  constexpr std::size_t kTwoThreadsFrom = 4096;
+  // in both indexes, all of it spread over the source and the tables: about
+  // a microsecond each, which two cores halve. A thousand of them already
+  // pay for starting the second thread many times over; a 128 MiB world
+  // has a few thousand, and the summary waits for them at the very end.
+  constexpr std::size_t kTwoThreadsFrom = 1024;
   if (loose.size() >= kTwoThreadsFrom && UseSecondThread(w, threads)) {
     ForEachOnTwoThreads(loose.size(), 256,
                         [&](int, std::size_t k) { loose[k].reason = ReasonOf(w, loose[k].id); });
