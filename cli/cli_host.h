@@ -2,6 +2,7 @@
 #define ORVANTOR_CLI_CLI_HOST_H_
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -45,6 +46,9 @@ class CliHost final : public RunHost {
 
   void SetStatus(std::string_view text) override;
   void SetProgress(int value) override;
+  void SetProgressRepeated(int value, std::uint64_t times) override {
+    if (times != 0) SetProgress(value);
+  }
   void ProcessMessages() override {}
   void Refresh() override;
 

@@ -6,6 +6,7 @@
 // every pump, "turn off PC when done" only at the end) and never touches a
 // widget itself.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -76,6 +77,12 @@ class RunHost {
   virtual void SetStatus(std::string_view text) = 0;
   // The gauge; values above 100 show as a full gauge.
   virtual void SetProgress(int value) = 0;
+  // The same as `times` calls of SetProgress(value) in a row, which a walk
+  // replayed after its work makes by the million; a host that only keeps
+  // the latest value sets it once.
+  virtual void SetProgressRepeated(int value, std::uint64_t times) {
+    for (; times > 0; --times) SetProgress(value);
+  }
   // Serve the window's waiting messages, then repaint it.
   virtual void ProcessMessages() = 0;
   virtual void Refresh() = 0;
@@ -112,6 +119,7 @@ class SilentHost : public RunHost {
   std::string Caption() override { return std::string(kCaption); }
   void SetStatus(std::string_view) override {}
   void SetProgress(int) override {}
+  void SetProgressRepeated(int, std::uint64_t) override {}
   void ProcessMessages() override {}
   void Refresh() override {}
   void SetEnabled(Control, bool) override {}

@@ -41,10 +41,30 @@ class Progress {
     }
     host.SetProgress(static_cast<int>(shown_));
   }
-  // `turns` steps in a row.
+  // `turns` steps in a row. Between two moves of the gauge the host gets
+  // the shown value once with the number of steps it stands for.
   void Steps(RunHost& host, std::int64_t divisor, std::uint64_t turns) {
-    if (divisor == 0) return;
-    for (; turns > 0; --turns) Step(host, divisor);
+    if (divisor == 0 || turns == 0) return;
+    // The first step takes up the divisor; a negative one is taken up anew
+    // at every step.
+    Step(host, divisor);
+    --turns;
+    if (divisor < 0) {
+      for (; turns > 0; --turns) Step(host, divisor);
+      return;
+    }
+    while (turns > 0) {
+      const std::uint64_t same = std::min(turns, static_cast<std::uint64_t>(divisor - 1 - rest_));
+      if (same > 0) {
+        count_ += static_cast<std::int64_t>(same);
+        rest_ += static_cast<std::int64_t>(same);
+        host.SetProgressRepeated(static_cast<int>(shown_), same);
+        turns -= same;
+      }
+      if (turns == 0) break;
+      Step(host, divisor);  // the step that moves the gauge
+      --turns;
+    }
   }
   void Reset() {
     count_ = 0;
@@ -58,28 +78,35 @@ class Progress {
   std::int64_t rest_ = 0;     // count_ % divisor_
 };
 
+// The host calls of `turns` turns of a loop that takes a pump step on
+// `countdown` and then a progress step with `divisor` (none with 0) at
+// each, in the same order, for a loop whose work was done apart from them.
+// Between two pumps only the gauge is set, so those turns need no look at
+// the countdown.
+inline void PumpTurns(RunHost& host, int& countdown, Progress& progress, std::int64_t divisor,
+                      std::uint64_t turns) {
+  while (turns > 0) {
+    if (countdown <= 0) {
+      PumpStep(host, countdown);
+      progress.Step(host, divisor);
+      --turns;
+      continue;
+    }
+    const std::uint64_t quiet = std::min<std::uint64_t>(turns, static_cast<unsigned>(countdown));
+    countdown -= static_cast<int>(quiet);
+    turns -= quiet;
+    progress.Steps(host, divisor, quiet);
+  }
+}
+
 // A loop's own countdown, starting at 0.
 class Pump {
  public:
   void Step(RunHost& host) { PumpStep(host, countdown_); }
 
-  // The host calls of `turns` turns of a loop that takes a pump step and
-  // then a progress step with `divisor` at each, in the same order, for a
-  // loop whose work was done apart from them. Between two pumps only the
-  // gauge is set, so those turns need no look at the countdown.
+  // See PumpTurns.
   void Turns(RunHost& host, Progress& progress, std::int64_t divisor, std::uint64_t turns) {
-    while (turns > 0) {
-      if (countdown_ <= 0) {
-        Step(host);
-        progress.Step(host, divisor);
-        --turns;
-        continue;
-      }
-      const std::uint64_t quiet = std::min<std::uint64_t>(turns, static_cast<unsigned>(countdown_));
-      countdown_ -= static_cast<int>(quiet);
-      turns -= quiet;
-      progress.Steps(host, divisor, quiet);
-    }
+    PumpTurns(host, countdown_, progress, divisor, turns);
   }
 
  private:

@@ -101,6 +101,61 @@ TEST(PumpTurns, StopAtTheSamePumpWhenTheRunIsCancelled) {
   }
 }
 
+// A host that keeps only the gauge's latest value, as the command line and
+// the window do: it is told the value once for a run of equal ones. Here
+// each run is still written out call by call; `calls` counts the gauge
+// calls it was given.
+class LatestValueHost final : public RecordingHost {
+ public:
+  void SetProgress(int value) override {
+    if (!in_run_) ++calls;
+    RecordingHost::SetProgress(value);
+  }
+  void SetProgressRepeated(int value, std::uint64_t times) override {
+    ++calls;
+    in_run_ = true;
+    for (; times > 0; --times) SetProgress(value);
+    in_run_ = false;
+  }
+  std::uint64_t calls = 0;
+
+ private:
+  bool in_run_ = false;
+};
+
+TEST(PumpTurns, TellAHostThatKeepsTheLatestValueOnceForEachRun) {
+  for (const std::int64_t divisor : {1, 2, 7, 100}) {
+    for (const std::uint64_t before : {0, 3}) {
+      for (const std::uint64_t turns : {0, 1, 5, 99, 1000}) {
+        RecordingHost one_by_one;
+        LatestValueHost in_runs;
+        one_by_one.position = in_runs.position = 500;
+        Pump pumps[2];
+        Progress gauges[2];
+        // Steps of a loop before, so that the replay starts within a value.
+        for (std::uint64_t k = 0; k < before; ++k) {
+          pumps[0].Step(one_by_one);
+          gauges[0].Step(one_by_one, divisor);
+          pumps[1].Step(in_runs);
+          gauges[1].Step(in_runs, divisor);
+        }
+        for (std::uint64_t k = 0; k < turns; ++k) {
+          pumps[0].Step(one_by_one);
+          gauges[0].Step(one_by_one, divisor);
+        }
+        const std::uint64_t calls_before = in_runs.calls;
+        pumps[1].Turns(in_runs, gauges[1], divisor, turns);
+        EXPECT_EQ(in_runs.events, one_by_one.events) << divisor << " " << before << " " << turns;
+        // Two calls for each value the gauge moves to (the step that moves
+        // it, the run after it), and two more at each pump.
+        EXPECT_LE(in_runs.calls - calls_before,
+                  2 * (turns / static_cast<std::uint64_t>(divisor)) + 2 * (turns / 500) + 5)
+            << divisor << " " << before << " " << turns;
+      }
+    }
+  }
+}
+
 TEST(Progress, ShowsTheCountOverTheDivisorOfEachStep) {
   RecordingHost host;
   Progress progress;

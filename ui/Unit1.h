@@ -6,6 +6,7 @@
 // conversion run that "convert !" starts.
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -132,6 +133,9 @@ class TForm1 : public QWidget, public orv::RunHost {
   std::string Caption() override;
   void SetStatus(std::string_view text) override;
   void SetProgress(int value) override;
+  void SetProgressRepeated(int value, std::uint64_t times) override {
+    if (times != 0) SetProgress(value);
+  }
   void ProcessMessages() override;
   void Refresh() override;
   bool CancelRequested() override { return close_pending_; }

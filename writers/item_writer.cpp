@@ -34,17 +34,18 @@ void WriteItems(World& w, RunHost& host, RecordId list, int target, bool count_p
   }
 }
 
+// The visits in runs: the top-level items up to each group of nested ones
+// step the gauge, the nested ones only pump.
 void ItemWalkShape::Replay(World& w, RunHost& host, bool count_progress) const {
   Progress progress;
-  auto nested = nested_.begin();
-  for (std::uint64_t visited = 1; visited <= top_level_; ++visited) {
-    StepItem(w, host, progress, true, count_progress);
-    if (nested != nested_.end() && nested->after == visited) {
-      for (std::uint32_t k = 0; k < nested->count; ++k)
-        StepItem(w, host, progress, false, count_progress);
-      ++nested;
-    }
+  const std::int64_t divisor = count_progress ? w.UnownedPerPercent : 0;
+  std::uint32_t visited = 0;
+  for (const Nested& nested : nested_) {
+    PumpTurns(host, w.ItemWalkCountdown, progress, divisor, nested.after - visited);
+    PumpTurns(host, w.ItemWalkCountdown, progress, 0, nested.count);
+    visited = nested.after;
   }
+  PumpTurns(host, w.ItemWalkCountdown, progress, divisor, top_level_ - visited);
 }
 
 }  // namespace orv
