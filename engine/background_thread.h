@@ -10,6 +10,8 @@
 #include <thread>
 #include <utility>
 
+#include "platform/vector_state.h"
+
 namespace orv {
 
 // One piece of work on a thread of its own, beside the calling thread.
@@ -37,6 +39,9 @@ class BackgroundThread {
   bool Start(Fn&& fn) {
     try {
       thread_ = std::thread([this, fn = std::forward<Fn>(fn)]() mutable {
+        // A new thread takes over its starter's vector state, which the
+        // host's code may have left slow for SSE code.
+        platform::ClearUpperVectorState();
         try {
           fn();
         } catch (...) {

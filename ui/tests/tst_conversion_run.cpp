@@ -3,7 +3,9 @@
 // that the slider sets, what stays usable during a run, closing the window
 // in the middle of a run, the power-off, and the failures.
 
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +19,7 @@
 
 #include "engine/host.h"
 #include "engine/run.h"
+#include "tests/vector_state_probe.h"
 #include "ui/tests/window_fixture.h"
 
 class ConversionRunTest : public QObject {
@@ -28,6 +31,7 @@ class ConversionRunTest : public QObject {
   void unlockFollowsTheSwitches();
   void controlsLockedDuringRun();
   void statusDrawnBeforeEveryStage();
+  void hostCallsIntoQtLeaveTheVectorStateUnused();
   void pumpCadenceFollowsTheSlider_data();
   void pumpCadenceFollowsTheSlider();
   void sliderMoveTakesEffectAtNextPump();
@@ -256,6 +260,36 @@ void ConversionRunTest::statusDrawnBeforeEveryStage() {
   // The gauge, whose paints a run holds back, ends drawn as it stands.
   QVERIFY(w.ProgressBar1->Progress() == 0 && !gauge.shown.isEmpty());
   QCOMPARE(gauge.shown.value(gauge.shown.size() - 1), QString("0%"));
+}
+
+// Qt's event and paint code may return with the upper halves of the vector
+// registers in use, and the run's loops, and the threads it starts, would
+// pay for that at every SSE instruction: each host call of a run that
+// enters Qt leaves them unused.
+void ConversionRunTest::hostCallsIntoQtLeaveTheVectorStateUnused() {
+  if (!orv::testing::CanSeeUpperVectorState()) QSKIP("the processor does not tell");
+  WindowFixture f;
+  TForm1& w = *f.form;
+  w.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  const auto after_a_while = [](int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));  // past the calls' throttles
+  };
+  orv::RunHost& host = w;
+  for (int progress = 1; progress <= 3; ++progress) {
+    orv::testing::PutUpperVectorStateInUse();
+    host.SetStatus("analysing worldfile");
+    QVERIFY2(!orv::testing::UpperVectorStateInUse(), "SetStatus");
+    after_a_while(2);
+    orv::testing::PutUpperVectorStateInUse();
+    host.ProcessMessages();
+    QVERIFY2(!orv::testing::UpperVectorStateInUse(), "ProcessMessages");
+    host.SetProgress(progress * 10);
+    after_a_while(50);
+    orv::testing::PutUpperVectorStateInUse();
+    host.Refresh();
+    QVERIFY2(!orv::testing::UpperVectorStateInUse(), "Refresh");
+  }
 }
 
 void ConversionRunTest::pumpCadenceFollowsTheSlider_data() {
