@@ -114,6 +114,12 @@ class HeldGaugePaints {
   TCGauge& gauge_;
 };
 
+// Every host call of a run that enters Qt ends here. Qt's event and paint
+// code may return with the upper halves of the vector registers in use; the
+// run's loops, and the threads it starts, would then pay for it at every
+// SSE instruction (0.9 s more on a 1 GiB save).
+void BackFromQt() { orv::platform::ClearUpperVectorState(); }
+
 std::string PathOf(const QLineEdit* box) { return QFile::encodeName(box->text()).toStdString(); }
 
 // The folder of a file name, as the file system spells it.
@@ -614,7 +620,7 @@ void TForm1::SetStatus(std::string_view text) {
   // files serve no events, and the text tells the user what to wait for.
   StatusBar1->repaint(StatusBar1->PanelRect(0));
   ProgressBar1->PaintIfChanged();
-  orv::platform::ClearUpperVectorState();  // as after every call into Qt of a run
+  BackFromQt();
 }
 
 void TForm1::SetProgress(int value) { ProgressBar1->SetProgress(value); }
@@ -628,10 +634,7 @@ void TForm1::ProcessMessages() {
   if (now - last_events_ < std::chrono::milliseconds(1)) return;
   last_events_ = now;
   QCoreApplication::processEvents();
-  // Qt's event and paint code may return with the vector registers' upper
-  // halves in use; the run's loops and the threads it starts would then pay
-  // for it at every SSE instruction (0.9 s more on a 1 GiB save).
-  orv::platform::ClearUpperVectorState();
+  BackFromQt();
 }
 
 void TForm1::Refresh() {
@@ -644,7 +647,7 @@ void TForm1::Refresh() {
   if (now - last_repaint_ < std::chrono::milliseconds(40)) return;
   last_repaint_ = now;
   ProgressBar1->PaintIfChanged();
-  orv::platform::ClearUpperVectorState();
+  BackFromQt();
 }
 
 void TForm1::SetEnabled(Control c, bool enabled) {
