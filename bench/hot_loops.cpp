@@ -85,12 +85,12 @@ void SetBytes(benchmark::State& state, const orv::World& w) {
                           static_cast<std::int64_t>(w.SourceLines.Bytes().size()));
 }
 
-void BM_CountLinesAndItemHeads(benchmark::State& state) {
+void BM_CountLinesAndHeads(benchmark::State& state) {
   orv::World& w = LoadedWorld();
-  for (auto _ : state) benchmark::DoNotOptimize(orv::CountLinesAndItemHeads(w.SourceLines.Bytes()));
+  for (auto _ : state) benchmark::DoNotOptimize(orv::CountLinesAndHeads(w.SourceLines.Bytes()));
   SetBytes(state, w);
 }
-BENCHMARK(BM_CountLinesAndItemHeads)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CountLinesAndHeads)->Unit(benchmark::kMillisecond);
 
 // The section reader alone, its turns dropped: on two threads it is what
 // the analysis waits for.

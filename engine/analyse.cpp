@@ -65,33 +65,47 @@ void ReadAhead(SectionReader& reader, TurnRing& ring) {
   }
 }
 
-// The item records' chunks made ready by an idle core while the reader
-// fills them, one per chunk the announced items need beyond those held.
-// Whatever way the analysis ends, the arena lets go of the supply before
-// it goes.
-class WarmItemChunks {
+// The record chunks made ready by an idle core while the reader fills them:
+// one per chunk the announced items and characters need beyond those held,
+// from one supply, as both stores take chunks of the same size and only
+// the reader takes them. Whatever way the analysis ends, the stores let go
+// of the supply before it goes.
+class WarmRecordChunks {
  public:
-  explicit WarmItemChunks(World& w) : w_(w) {}
-  ~WarmItemChunks() {
-    if (warm_) w_.Items.UseWarmBlocks(nullptr);
+  explicit WarmRecordChunks(World& w) : w_(w) {}
+  ~WarmRecordChunks() {
+    if (warm_) {
+      w_.Items.UseWarmBlocks(nullptr);
+      w_.Chars.UseWarmBlocks(nullptr);
+    }
   }
-  WarmItemChunks(const WarmItemChunks&) = delete;
-  WarmItemChunks& operator=(const WarmItemChunks&) = delete;
+  WarmRecordChunks(const WarmRecordChunks&) = delete;
+  WarmRecordChunks& operator=(const WarmRecordChunks&) = delete;
 
   void Start() {
-    const std::size_t wanted = RecordArena<TWorldItem>::ChunksFor(
-        static_cast<std::size_t>(std::min<std::uint64_t>(w_.SourceLines.ItemHeadCount(), kNone)));
-    const std::size_t held = w_.Items.ChunkCount();
-    if (wanted <= held) return;
+    static_assert(RecordArena<TWorldItem>::kChunkBytes == RecordArena<TWorldChar>::kChunkBytes);
+    const std::size_t wanted = Missing(w_.Items, w_.SourceLines.ItemHeadCount()) +
+                               Missing(w_.Chars, w_.SourceLines.CharHeadCount());
+    if (wanted == 0) return;
     try {
-      warm_.emplace(RecordArena<TWorldItem>::kChunkBytes, wanted - held);
+      warm_.emplace(RecordArena<TWorldItem>::kChunkBytes, wanted);
     } catch (const std::bad_alloc&) {
       return;  // no room even for the list: the reader makes every chunk itself
     }
     w_.Items.UseWarmBlocks(&*warm_);
+    w_.Chars.UseWarmBlocks(&*warm_);
   }
 
  private:
+  // The chunks `heads` records need beyond those `store` holds.
+  template <class T>
+  static std::size_t Missing(const RecordArena<T>& store, std::uint64_t heads) {
+    const std::size_t wanted =
+        RecordArena<T>::ChunksFor(static_cast<std::size_t>(std::min<std::uint64_t>(heads, kNone)));
+    const std::size_t held = store.ChunkCount();
+    return wanted > held ? wanted - held : 0;
+  }
+
   World& w_;
   std::optional<WarmBlocks> warm_;
 };
@@ -102,7 +116,7 @@ class WarmItemChunks {
 // stores are touched again.
 void AnalyseOnTwoThreads(World& w, RunHost& host, SectionReader& reader) {
   TurnRing ring(w.SourceLines.Bytes().size());
-  WarmItemChunks warm_chunks(w);
+  WarmRecordChunks warm_chunks(w);
   struct StoppedReading {
     TurnRing& ring;
     BackgroundThread thread;

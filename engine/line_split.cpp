@@ -15,17 +15,24 @@ namespace orv {
 namespace {
 
 constexpr std::string_view kItemHead = "[WORLDITEM";
-
-// Whether an item head begins at `p` (inside [p, end)).
-bool ItemHeadAt(const char* p, const char* end) {
-  return static_cast<std::size_t>(end - p) >= kItemHead.size() &&
-         std::memcmp(p, kItemHead.data(), kItemHead.size()) == 0;
-}
+constexpr std::string_view kCharHead = "[WORLDCHAR";
+static_assert(kItemHead.size() == kCharHead.size());
 
 struct Counts {
   std::uint64_t separators = 0;
   std::uint64_t item_heads = 0;  // "[WORLDITEM" right after an LF
+  std::uint64_t char_heads = 0;  // "[WORLDCHAR" right after an LF
 };
+
+// Counts the head that begins at `p` (inside [p, end)), if any.
+void CountHeadAt(const char* p, const char* end, Counts& counts) {
+  if (static_cast<std::size_t>(end - p) < kItemHead.size()) return;
+  if (std::memcmp(p, kItemHead.data(), kItemHead.size()) == 0) {
+    ++counts.item_heads;
+  } else if (std::memcmp(p, kCharHead.data(), kCharHead.size()) == 0) {
+    ++counts.char_heads;
+  }
+}
 
 // The separators and item heads of [p, end) by the rules of
 // CountSeparators below, byte by byte.
@@ -33,7 +40,7 @@ void CountBytewise(const char* p, const char* end, const char* buffer_end, Count
   for (; p < end; ++p) {
     if (*p == '\n') {
       ++counts.separators;
-      counts.item_heads += ItemHeadAt(p + 1, buffer_end);
+      CountHeadAt(p + 1, buffer_end, counts);
     } else if (*p == '\r') {
       if (p + 1 >= end || p[1] != '\n') ++counts.separators;
     }
@@ -61,7 +68,7 @@ __attribute__((target("avx2,popcnt"))) Counts CountSeparatorsAvx2(const char* p,
     unsigned starts = static_cast<unsigned>(
         _mm256_movemask_epi8(_mm256_and_si256(lfs, _mm256_cmpeq_epi8(w, bracket))));
     while (starts != 0) {
-      counts.item_heads += ItemHeadAt(p + 1 + __builtin_ctz(starts), buffer_end);
+      CountHeadAt(p + 1 + __builtin_ctz(starts), buffer_end, counts);
       starts &= starts - 1;
     }
     p += 32;
@@ -91,7 +98,7 @@ Counts CountSeparators(const char* p, const char* end, const char* buffer_end) {
 
 }  // namespace
 
-std::uint64_t CountLines(std::string_view bytes) { return CountLinesAndItemHeads(bytes).lines; }
+std::uint64_t CountLines(std::string_view bytes) { return CountLinesAndHeads(bytes).lines; }
 
 namespace {
 
@@ -120,19 +127,22 @@ LineCounts Count(std::string_view bytes, bool parallel) {
     }
     counts.separators = first.separators + second.separators;
     counts.item_heads = first.item_heads + second.item_heads;
+    counts.char_heads = first.char_heads + second.char_heads;
   } else {
     counts = CountSeparators(begin, end, end);
   }
   const char last = end[-1];
   LineCounts result;
   result.lines = counts.separators + ((last == '\r' || last == '\n') ? 0 : 1);
-  result.item_heads = counts.item_heads + (ItemHeadAt(begin, end) ? 1 : 0);
+  CountHeadAt(begin, end, counts);  // the first line follows no LF
+  result.item_heads = counts.item_heads;
+  result.char_heads = counts.char_heads;
   return result;
 }
 
 }  // namespace
 
-LineCounts CountLinesAndItemHeads(std::string_view bytes) { return Count(bytes, true); }
+LineCounts CountLinesAndHeads(std::string_view bytes) { return Count(bytes, true); }
 
 namespace {
 
@@ -213,8 +223,6 @@ std::vector<std::uint64_t> LineNumbersAt(std::string_view bytes,
   return numbers;
 }
 
-LineCounts CountLinesAndItemHeadsOnThisThread(std::string_view bytes) {
-  return Count(bytes, false);
-}
+LineCounts CountLinesAndHeadsOnThisThread(std::string_view bytes) { return Count(bytes, false); }
 
 }  // namespace orv

@@ -51,17 +51,19 @@ inline const char* FindLineBreak(const char* p, const char* end) {
 // counted on two threads.
 std::uint64_t CountLines(std::string_view bytes);
 
-// The same count, and in the same pass the number of lines that begin with
-// "[WORLDITEM" (at the start or after an LF; not indented): close to the
-// number of item sections, to size the item index before it fills.
+// The same count, and in the same pass the numbers of lines that begin with
+// "[WORLDITEM" and with "[WORLDCHAR" (at the start or after an LF; not
+// indented): close to the numbers of item and character sections, to size
+// the item index and the records' memory before they fill.
 struct LineCounts {
   std::uint64_t lines = 0;
   std::uint64_t item_heads = 0;
+  std::uint64_t char_heads = 0;
 };
-LineCounts CountLinesAndItemHeads(std::string_view bytes);
+LineCounts CountLinesAndHeads(std::string_view bytes);
 // The same on the calling thread only, for a caller that keeps the other
 // cores busy meanwhile.
-LineCounts CountLinesAndItemHeadsOnThisThread(std::string_view bytes);
+LineCounts CountLinesAndHeadsOnThisThread(std::string_view bytes);
 
 // The 1-based number of the line that holds the byte at each of the
 // `offsets` (ascending; each a byte that is not a line feed, or the end of

@@ -27,17 +27,18 @@ void SourceText::CheckUnchanged() const {
 
 void SourceText::CountWhen(Counting counting) {
   if (counting == Counting::kNow) {
-    Count(CountLinesAndItemHeads(bytes_));
+    Count(CountLinesAndHeads(bytes_));
   } else {
     counted_ = false;
   }
 }
 
-void SourceText::CountOnThisThread() { Count(CountLinesAndItemHeadsOnThisThread(bytes_)); }
+void SourceText::CountOnThisThread() { Count(CountLinesAndHeadsOnThisThread(bytes_)); }
 
 void SourceText::Count(const LineCounts& counts) {
   line_count_ = counts.lines;
   item_heads_ = counts.item_heads;
+  char_heads_ = counts.char_heads;
   counted_ = true;
 }
 
@@ -45,6 +46,7 @@ void SourceText::Clear() {
   bytes_ = {};
   line_count_ = 0;
   item_heads_ = 0;
+  char_heads_ = 0;
   counted_ = true;
   file_.reset();
   std::string().swap(owned_);

@@ -40,7 +40,7 @@ class SourceText {
   // platform::FileBytes::CheckUnchanged); bytes loaded from memory never.
   void CheckUnchanged() const;
 
-  // Whether LineCount() and ItemHeadCount() hold; counts them if not.
+  // Whether LineCount() and the head counts hold; counts them if not.
   bool Counted() const { return counted_; }
   void CountOnThisThread();
   // Empties the text and frees its memory.
@@ -48,9 +48,10 @@ class SourceText {
 
   std::string_view Bytes() const { return bytes_; }
   std::uint64_t LineCount() const { return line_count_; }
-  // Lines that begin with "[WORLDITEM", unindented: about the number of item
-  // sections (see CountLinesAndItemHeads).
+  // Lines that begin with "[WORLDITEM" or "[WORLDCHAR", unindented: about
+  // the numbers of item and character sections (see CountLinesAndHeads).
   std::uint64_t ItemHeadCount() const { return item_heads_; }
+  std::uint64_t CharHeadCount() const { return char_heads_; }
   LineCursor Lines() const { return LineCursor(bytes_); }
   LineCursor LinesFrom(std::size_t offset) const { return LineCursor(bytes_, offset); }
 
@@ -63,6 +64,7 @@ class SourceText {
   std::string_view bytes_;
   std::uint64_t line_count_ = 0;
   std::uint64_t item_heads_ = 0;
+  std::uint64_t char_heads_ = 0;
   bool counted_ = true;
 };
 

@@ -92,43 +92,55 @@ TEST(LineSplit, LargeSaveCountedInTwoHalvesLosesNoLine) {
   EXPECT_EQ(CountLines(bytes), ReferenceLineCount(bytes));
 }
 
-// Lines that begin with "[WORLDITEM" at the start or after an LF, by brute
-// force.
-std::uint64_t ReferenceItemHeads(const std::string& bytes) {
+// Lines that begin with `head` at the start or after an LF, by brute force.
+std::uint64_t ReferenceHeads(const std::string& bytes, std::string_view head) {
   std::uint64_t n = 0;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if ((i == 0 || bytes[i - 1] == '\n') && bytes.compare(i, 10, "[WORLDITEM") == 0) ++n;
+    if ((i == 0 || bytes[i - 1] == '\n') && bytes.compare(i, head.size(), head) == 0) ++n;
   }
   return n;
 }
 
-TEST(LineSplit, ItemHeadsAreCountedWhereALineBeginsUnindented) {
-  EXPECT_EQ(CountLinesAndItemHeads("[WORLDITEM 01]\r\n[WORLDITEM 02]\n").item_heads, 2u);
-  EXPECT_EQ(CountLinesAndItemHeads(" [WORLDITEM 01]\r\nx[WORLDITEM\r\n[WORLDCHAR 01]").item_heads,
-            0u);
-  EXPECT_EQ(CountLinesAndItemHeads("a\r[WORLDITEM 01]\n[WORLDITE").item_heads, 0u)
+TEST(LineSplit, HeadsAreCountedWhereALineBeginsUnindented) {
+  const LineCounts both = CountLinesAndHeads("[WORLDITEM 01]\r\n[WORLDCHAR 02]\n[WORLDITEM 03]\n");
+  EXPECT_EQ(both.item_heads, 2u);
+  EXPECT_EQ(both.char_heads, 1u);
+  const LineCounts none =
+      CountLinesAndHeads(" [WORLDITEM 01]\r\nx[WORLDITEM\r\n\t[WORLDCHAR 01]\n[WORLDCHA");
+  EXPECT_EQ(none.item_heads, 0u);
+  EXPECT_EQ(none.char_heads, 0u);
+  EXPECT_EQ(CountLinesAndHeads("a\r[WORLDITEM 01]\n[WORLDITE").item_heads, 0u)
       << "only heads after an LF are counted: the count is a guess to size the index";
   std::mt19937 rng(11);
-  const std::string pieces[] = {"\r\n", "\n", "\r", "[WORLDITEM", "[WORLDITEM 0e]", "x", " "};
+  const std::string pieces[] = {
+      "\r\n", "\n", "\r", "[WORLDITEM", "[WORLDITEM 0e]", "x", "[WORLDCHAR 7]", " ", "[WORLDCHAR"};
   for (int round = 0; round < 2000; ++round) {
     std::string bytes;
     for (unsigned k = round % 4 == 0 ? rng() % 400 : rng() % 30; k > 0; --k)
-      bytes += pieces[rng() % 7];
-    const LineCounts counts = CountLinesAndItemHeads(bytes);
+      bytes += pieces[rng() % std::size(pieces)];
+    const LineCounts counts = CountLinesAndHeads(bytes);
     ASSERT_EQ(counts.lines, ReferenceLineCount(bytes)) << round;
-    ASSERT_EQ(counts.item_heads, ReferenceItemHeads(bytes)) << round;
+    ASSERT_EQ(counts.item_heads, ReferenceHeads(bytes, "[WORLDITEM")) << round;
+    ASSERT_EQ(counts.char_heads, ReferenceHeads(bytes, "[WORLDCHAR")) << round;
   }
 }
 
-TEST(LineSplit, ItemHeadsWhereTheTwoHalvesMeetAreCountedOnce) {
+TEST(LineSplit, HeadsWhereTheTwoHalvesMeetAreCountedOnce) {
   // Large enough for two threads, which split the bytes in the middle: a
   // head that begins right at the middle, and one that straddles it.
-  for (std::size_t before_middle : {1u, 6u}) {
-    std::string bytes(65u << 20, 'x');
-    const std::size_t mid = bytes.size() / 2;
-    bytes.replace(mid - before_middle, 11, "\n[WORLDITEM");
-    for (std::size_t i = 0; i < bytes.size(); i += 1 << 20) bytes.replace(i, 11, "\n[WORLDITEM");
-    EXPECT_EQ(CountLinesAndItemHeads(bytes).item_heads, ReferenceItemHeads(bytes)) << before_middle;
+  for (const std::string_view head : {"\n[WORLDITEM", "\n[WORLDCHAR"}) {
+    for (std::size_t before_middle : {1u, 6u}) {
+      std::string bytes(65u << 20, 'x');
+      const std::size_t mid = bytes.size() / 2;
+      bytes.replace(mid - before_middle, head.size(), head);
+      for (std::size_t i = 0; i < bytes.size(); i += 1 << 20) bytes.replace(i, head.size(), head);
+      const LineCounts counts = CountLinesAndHeads(bytes);
+      const bool items = head == "\n[WORLDITEM";
+      EXPECT_EQ(items ? counts.item_heads : counts.char_heads,
+                ReferenceHeads(bytes, head.substr(1)))
+          << head.substr(1) << " " << before_middle;
+      EXPECT_EQ(items ? counts.char_heads : counts.item_heads, 0u) << head.substr(1);
+    }
   }
 }
 
