@@ -34,7 +34,7 @@ void CountHeadAt(const char* p, const char* end, Counts& counts) {
   }
 }
 
-// The separators and item heads of [p, end) by the rules of
+// The separators and heads of [p, end) by the rules of
 // CountSeparators below, byte by byte.
 void CountBytewise(const char* p, const char* end, const char* buffer_end, Counts& counts) {
   for (; p < end; ++p) {
@@ -84,8 +84,9 @@ bool HasAvx2() {
 #endif
 
 // Counts separators in [p, end): every LF, and every CR not directly
-// followed by an LF inside the range; and the item heads that begin right
-// after an LF inside the range, looking at most up to `buffer_end`.
+// followed by an LF inside the range; and the item and character heads
+// that begin right after an LF inside the range, looking at most up to
+// `buffer_end`.
 Counts CountSeparators(const char* p, const char* end, const char* buffer_end) {
 #if defined(__x86_64__)
   if (HasAvx2()) return CountSeparatorsAvx2(p, end, buffer_end);
