@@ -82,6 +82,16 @@ std::vector<NulByte> FindNulBytes(std::string_view bytes);
 
 // A forward cursor over the lines of a buffer. No allocation: each line is a
 // view into the buffer.
+//
+// Each line's end is searched for from the line's start, so a walk waits
+// for one line's search before it starts the next. A cursor that noted the
+// line ends of 64 bytes at a time and stepped by the lowest bit of a mask
+// walked the lines of a 256 MiB save in 160 ms against 220 ms, but in the
+// section reader alone it made whole 1 GiB conversions take 0.15 s more
+// CPU (less in 4 of 15 alternating rounds), and used everywhere 0.26 s more
+// (less in 3 of 15): the reader waits on the source's bytes and its records
+// more than on this search, and the writers start a cursor for every
+// section they copy.
 class LineCursor {
  public:
   LineCursor() = default;
