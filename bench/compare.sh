@@ -6,7 +6,11 @@
 # round by round.
 #
 #   bench/compare.sh [--size 1G] [--runs 7] [--seed 1] [--order random] \
-#       LABEL 'COMMAND' [LABEL 'COMMAND' ...]
+#       [--no-settle] LABEL 'COMMAND' [LABEL 'COMMAND' ...]
+#
+# Like bench/run.sh, it copies the save twice (untimed) before each timed
+# command, so that every variant meets memory the virtual machine's host has
+# backed; --no-settle leaves that out.
 #
 # In a COMMAND, {src} stands for the save and {out} for an empty folder for
 # its outputs, e.g.
@@ -17,7 +21,7 @@ export LC_ALL=C
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 gen=${GEN_WORLD:-$root/build/bin/gen_world}
-size=1G runs=7 seed=1 order=random
+size=1G runs=7 seed=1 order=random settle=1
 while (($#)) && [[ $1 == --* ]]; do
   case $1 in
     --size) size=$2; shift 2 ;;
@@ -25,10 +29,11 @@ while (($#)) && [[ $1 == --* ]]; do
     --seed) seed=$2; shift 2 ;;
     --order) order=$2; shift 2 ;;
     --gen) gen=$2; shift 2 ;;
+    --no-settle) settle=0; shift ;;
     *) echo "compare.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
-(($# >= 2 && $# % 2 == 0)) || { sed -n '2,15p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+(($# >= 2 && $# % 2 == 0)) || { sed -n '2,18p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 
 labels=() commands=()
 while (($#)); do labels+=("$1"); commands+=("$2"); shift 2; done
@@ -48,6 +53,11 @@ trap 'rm -rf "$work"' EXIT
 for ((r = 1; r <= runs; r++)); do
   for i in "${!labels[@]}"; do
     rm -rf "$work/out"; mkdir "$work/out"; sync
+    if ((settle)); then
+      cat "$src" >"$work/settle.a"
+      cat "$src" >"$work/settle.b"
+      rm -f "$work/settle.a" "$work/settle.b"
+    fi
     command=${commands[$i]//\{src\}/$src}
     command=${command//\{out\}/$work/out}
     t0=$EPOCHREALTIME
