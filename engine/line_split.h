@@ -110,6 +110,9 @@ class LineCursor {
   bool HasLine() const { return pos_ < end_; }
   // The current line, without its separator.
   std::string_view Line() const { return {pos_, static_cast<std::size_t>(line_end_ - pos_)}; }
+  // The byte at the current line's start: its first, or its separator when
+  // it is empty. Only while the cursor stands on a line.
+  char FirstByte() const { return *pos_; }
   // Byte offset of the current line's start (the end of the buffer when past
   // the last line).
   std::size_t Offset() const { return static_cast<std::size_t>(pos_ - begin_); }

@@ -40,7 +40,8 @@ std::uint64_t WalkSection(LineCursor& c, HeadFn&& head, BodyFn&& body, CommentFn
   std::uint64_t lines = 1;
   for (c.Advance(); c.HasLine(); c.Advance()) {
     const std::string_view raw = c.Line();
-    if (!raw.empty() && BeginsPlainLine(raw[0])) {
+    // The byte the line begins with is its line end when it is empty.
+    if (BeginsPlainLine(c.FirstByte())) {
       ++lines;
       body(SectionLine{raw, raw, c.EndsWithCrLf()});
       continue;

@@ -273,5 +273,40 @@ TEST(SectionWalk, EndsAtTheNextStrippedBracketAndTellsCommentsApart) {
   EXPECT_FALSE(c.HasLine());
 }
 
+TEST(SectionWalk, EveryFirstByteOfALineIsTakenByTheLineRules) {
+  // The walk takes most lines by their first byte alone; whatever that byte
+  // is, the walk must see what stripping and the rules make of the line.
+  for (int first = 0; first < 256; ++first) {
+    for (const std::string_view rest : {"X=1", "/X=1", "[x]", ""}) {
+      const std::string save = "[WORLDITEM 01]\r\n" + std::string(1, static_cast<char>(first)) +
+                               std::string(rest) + "\r\nB=2\r\n[next]\r\n";
+      std::vector<std::string> walked;
+      LineCursor c(save);
+      const auto note = [&walked](const char* what) {
+        return [&walked, what](const SectionLine& l) {
+          walked.push_back(std::string(what) + ":" + std::string(l.raw) + "|" +
+                           std::string(l.stripped) + (l.crlf ? "|crlf" : ""));
+        };
+      };
+      const std::uint64_t lines = WalkSection(c, note("head"), note("body"), note("comment"));
+
+      std::vector<std::string> expected;
+      std::uint64_t expected_lines = 0;
+      LineCursor r(save);
+      for (; r.HasLine(); r.Advance()) {
+        const std::string_view s = StripLeading(r.Line());
+        if (expected_lines > 0 && IsSectionStart(s)) break;
+        const char* what = expected_lines == 0 ? "head" : IsComment(s) ? "comment" : "body";
+        expected.push_back(std::string(what) + ":" + std::string(r.Line()) + "|" + std::string(s) +
+                           (r.EndsWithCrLf() ? "|crlf" : ""));
+        ++expected_lines;
+      }
+      ASSERT_EQ(walked, expected) << "first byte " << first << ", then " << rest;
+      ASSERT_EQ(lines, expected_lines) << "first byte " << first << ", then " << rest;
+      ASSERT_EQ(c.Offset(), r.Offset()) << "first byte " << first << ", then " << rest;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orv::testing
