@@ -134,6 +134,12 @@ void SectionReader::ReadCharSection(Turn& turn) {
 // a pass needs it. On the way it checks whether the writers may copy the
 // section as it stands (see VerbatimSection), by the very rules with which
 // they would make it line by line.
+//
+// Line by line is also the quick way here. Reading a plain section's body
+// 64 bytes at a time (masks of its line breaks and of the lines' first
+// bytes, looking only at the lines with a wanted key) executed 12% more
+// instructions on a 40 MiB save: a section's body is about two such
+// blocks, and the work of each record and its kind stays the same.
 void SectionReader::ReadItemSection(Turn& turn) {
   const RecordId id = w_.Items.Make();
   TWorldItem& item = w_.Items[id];
