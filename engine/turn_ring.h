@@ -53,8 +53,8 @@ inline bool EndsAnalysis(Turn::Kind kind) {
 // The reader starts while the filing thread still counts the source's
 // lines, and gets about a fifth of the source ahead meanwhile (counting is
 // bound by memory bandwidth, which the reader shares). The ring holds a
-// turn for every 512 bytes of the source, about that lead: the reader is
-// what the whole analysis waits for, but every page of the ring is fresh
+// turn for about every 512 bytes of the source, about that lead: the reader
+// is what the whole analysis waits for, but every page of the ring is fresh
 // memory that the reader faults in on its first round, and on a virtual
 // machine those faults cost it more than the short wait for the filing
 // that a ring of the lead's size may bring. Side by side with a ring twice
@@ -63,10 +63,15 @@ inline bool EndsAnalysis(Turn::Kind kind) {
 // them) and a 256 MiB one from 0.465 to 0.445 s. On an Intel host this
 // size was the best too: a ring half this size made a 1 GiB conversion
 // 0.053 s slower (faster in 2 of 21 rounds), one twice this size 0.063 s
-// slower (faster in 6 of 21). A save has more turns
-// than that, so the ring goes round and all of it is touched: at most two
-// million turns (64 MiB), a sixteenth of the source on saves of a few MiB
-// and more.
+// slower (faster in 6 of 21). A save has more turns than that, so the ring
+// goes round and all of it is touched.
+//
+// The lead grows with the save, and so must the ring: capped at two
+// million turns, the reader of a 2 GiB save waited 0.37-0.39 s for the
+// count with the ring full (5 runs), against 0.03 s with a ring of its
+// size. A size between two powers of two is rounded to the nearer one
+// rather than down, so that the ring holds at least three quarters of a
+// turn per 512 bytes: rounded down, it held as little as half of that.
 struct TurnRing {
   static constexpr std::uint32_t kBatch = 128;
   explicit TurnRing(std::size_t source_bytes)
@@ -77,11 +82,15 @@ struct TurnRing {
   TurnRing(const TurnRing&) = delete;
   TurnRing& operator=(const TurnRing&) = delete;
 
-  // A power of two, so that positions modulo 2^32 wrap with the ring;
-  // rounded down, so that the ring never takes more than its share of the
-  // memory. A world has a section in about every hundred bytes.
+  // A power of two, so that positions modulo 2^32 wrap with the ring: of
+  // those between 3/4 and 3/2 of a turn per 512 bytes, 8192 turns at least
+  // and 16 million (512 MiB, for saves of 8 GiB and more) at most. A world
+  // has a section in about every hundred bytes.
+  static constexpr std::uint32_t kLeast = 1u << 13;
+  static constexpr std::uint32_t kMost = 1u << 24;
   static std::uint32_t Size(std::size_t source_bytes) {
-    const std::size_t wanted = std::clamp<std::size_t>(source_bytes / 512, 1u << 13, 1u << 21);
+    const std::size_t per_512 = source_bytes / 512;
+    const std::size_t wanted = std::clamp<std::size_t>(per_512 + per_512 / 2, kLeast, kMost);
     return static_cast<std::uint32_t>(std::bit_floor(wanted));
   }
 

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
+#include <cstddef>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -13,6 +15,7 @@
 
 #include "engine/analyse.h"
 #include "engine/errors.h"
+#include "engine/turn_ring.h"
 #include "tests/test_util.h"
 
 namespace orv::testing {
@@ -251,6 +254,24 @@ TEST(Analyse, AReaderAWholeRingAheadWaitsAndLosesNothing) {
   EXPECT_EQ(w.ItemCount, one.counters[2]);
   EXPECT_EQ(w.ContainedCount, one.counters[3]);
   EXPECT_EQ(WriteBodyBytes(w, host).chars, one.bytes.chars);
+}
+
+TEST(Analyse, TheHandOverRingGrowsWithTheSaveBeyondAGigabyte) {
+  // The reader runs ahead by a share of the save while the lines are
+  // counted: a ring that stopped growing, or fell to half a turn per 512
+  // bytes between two powers of two, made it wait for the count.
+  constexpr std::size_t kMiB = std::size_t{1} << 20;
+  for (const std::size_t mib : {5, 64, 128, 300, 1024, 1100, 1536, 2047, 2048, 3000, 6144}) {
+    const std::size_t bytes = mib * kMiB;
+    const std::uint32_t size = TurnRing::Size(bytes);
+    EXPECT_TRUE(std::has_single_bit(size)) << mib << " MiB";
+    const std::size_t per_512 = bytes / 512;
+    EXPECT_GE(std::size_t{size} * 4, per_512 * 3) << mib << " MiB";
+    EXPECT_LE(std::size_t{size} * 2, per_512 * 3) << mib << " MiB";
+  }
+  EXPECT_EQ(TurnRing::Size(2048 * kMiB), 2 * TurnRing::Size(1024 * kMiB));
+  EXPECT_EQ(TurnRing::Size(0), TurnRing::kLeast);
+  EXPECT_EQ(TurnRing::Size(std::size_t{64} << 30), TurnRing::kMost);
 }
 
 TEST(Analyse, ACancelStopsTheReaderThreadAndTheWorldCanBeReadAgain) {
