@@ -69,12 +69,11 @@ inline bool EndsAnalysis(Turn::Kind kind) {
 // The lead grows with the save, and so must the ring: capped at two
 // million turns, the reader of a 2 GiB save waited 0.37-0.39 s for the
 // count with the ring full (5 runs), against 0.03 s with a ring of its
-// size. A ring bigger than this rule gives does not pay, though: on a
-// dense 1 GiB save (a section in every 70 bytes), whose reader waits
-// 0.18-0.25 s, a ring twice the size took the wait away but cost 0.24 s
-// more CPU time in fresh pages, and the runs took 0.06 s longer (faster in
-// 5 of 15 alternating rounds). So a size between two powers of two is
-// still rounded down.
+// size. A ring bigger than this rule gives did not pay, though: on a dense
+// 1 GiB save (a section in every 70 bytes), whose reader waits 0.18-0.25 s,
+// a ring twice the size took the wait away, but its fresh pages cost as
+// much: the runs took 0.06 s longer (faster in 5 of 15 alternating rounds).
+// So a size between two powers of two is still rounded down.
 struct TurnRing {
   static constexpr std::uint32_t kBatch = 128;
   explicit TurnRing(std::size_t source_bytes)
