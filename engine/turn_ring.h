@@ -53,8 +53,8 @@ inline bool EndsAnalysis(Turn::Kind kind) {
 // The reader starts while the filing thread still counts the source's
 // lines, and gets about a fifth of the source ahead meanwhile (counting is
 // bound by memory bandwidth, which the reader shares). The ring holds a
-// turn for every 512 bytes of the source, about that lead: the reader
-// is what the whole analysis waits for, but every page of the ring is fresh
+// turn for every 512 bytes of the source, about that lead: the reader is
+// what the whole analysis waits for, but every page of the ring is fresh
 // memory that the reader faults in on its first round, and on a virtual
 // machine those faults cost it more than the short wait for the filing
 // that a ring of the lead's size may bring. Side by side with a ring twice
@@ -68,8 +68,8 @@ inline bool EndsAnalysis(Turn::Kind kind) {
 //
 // The lead grows with the save, and so must the ring: capped at two
 // million turns, the reader of a 2 GiB save waited 0.37-0.39 s for the
-// count with the ring full (5 runs), against 0.03 s with a ring of its
-// size. A ring bigger than this rule gives did not pay, though: on a dense
+// count with the ring full (5 runs), against 0.03 s with the turn per 512
+// bytes. A ring bigger than this rule gives did not pay, though: on a dense
 // 1 GiB save (a section in every 70 bytes), whose reader waits 0.18-0.25 s,
 // a ring twice the size took the wait away, but its fresh pages cost as
 // much: the runs took 0.06 s longer (faster in 5 of 15 alternating rounds).
