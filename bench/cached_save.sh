@@ -1,5 +1,6 @@
 # Sourced by the benchmark scripts: the generated saves they share, cached
-# in one place under one naming, so that each script finds the others' saves.
+# in one place under one naming, so that each script finds the others' saves,
+# and the settling of memory before a timed command.
 #
 #   cached_save CACHE GEN SIZE ORDER SEED [dense]  -> prints the save's path
 #
@@ -23,4 +24,17 @@ cached_save() {
     sync "$path"
   fi
   printf '%s\n' "$path"
+}
+
+# Copies `src` twice into DIR and removes the copies, untimed, right before
+# a timed command. A virtual machine may hand memory that was freed a moment
+# ago back to its host, and a process that then touches it pays the host to
+# back it again; the copies leave freshly backed memory behind, so that the
+# figures measure the command and not the host.
+#
+#   settle_memory SRC DIR
+settle_memory() {
+  cat "$1" >"$2/settle.a"
+  cat "$1" >"$2/settle.b"
+  rm -f "$2/settle.a" "$2/settle.b"
 }

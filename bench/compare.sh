@@ -40,12 +40,9 @@ while (($#)); do labels+=("$1"); commands+=("$2"); shift 2; done
 
 cache=$root/bench/.cache
 mkdir -p "$cache"
-src=$cache/world-$size-s$seed-$order-$(sha1sum "$gen" | cut -c1-8).scp
-if [[ ! -s $src ]]; then
-  echo "generating $size ($order, seed $seed) ..." >&2
-  "$gen" --size "$size" --seed "$seed" --order "$order" --out "$src.part"
-  mv "$src.part" "$src"
-fi
+# shellcheck source=bench/cached_save.sh
+source "$root/bench/cached_save.sh"
+src=$(cached_save "$cache" "$gen" "$size" "$order" "$seed") || { echo "compare.sh: gen_world failed" >&2; exit 1; }
 cat "$src" >/dev/null
 work=$(mktemp -d "$cache/compare.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -53,11 +50,7 @@ trap 'rm -rf "$work"' EXIT
 for ((r = 1; r <= runs; r++)); do
   for i in "${!labels[@]}"; do
     rm -rf "$work/out"; mkdir "$work/out"; sync
-    if ((settle)); then
-      cat "$src" >"$work/settle.a"
-      cat "$src" >"$work/settle.b"
-      rm -f "$work/settle.a" "$work/settle.b"
-    fi
+    if ((settle)); then settle_memory "$src" "$work"; fi
     command=${commands[$i]//\{src\}/$src}
     command=${command//\{out\}/$work/out}
     t0=$EPOCHREALTIME

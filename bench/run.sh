@@ -124,9 +124,7 @@ fresh() {
     synced_behind=0
   fi
   if [[ -n ${1:-} && $settle == 1 ]]; then
-    cat "$1" >"$work/copy.a"
-    cat "$1" >"$work/copy.b"
-    rm -f "$work/copy.a" "$work/copy.b"
+    settle_memory "$1" "$work"
   fi
 }
 
