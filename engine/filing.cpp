@@ -13,11 +13,9 @@ namespace {
 // and then the container's record, are loaded this many turns before they
 // are needed. The loads still wait for their page walks: a 1 GiB save has
 // 128 MiB of item slots in small pages, and nearly every slot lies on a
-// page that the address cache no longer holds. In huge pages
-// (MADV_HUGEPAGE on the index alone) the filing of 1 GiB took 0.12-0.2 s
-// less CPU on an Intel host, but the analysis waits for the reader, not for
-// the filing, and huge pages cost more than they save on the hosts that
-// bulk_memory_posix.cpp describes.
+// page that the address cache no longer holds, unless the index lies in
+// huge pages (where the machine backs them cheaply; see
+// platform::AllocateScatteredBulk).
 constexpr std::ptrdiff_t kSlotsAhead = 12;
 constexpr std::ptrdiff_t kRecordsAhead = 6;
 

@@ -146,12 +146,11 @@ class Tree {
 
   void GrowTo(std::size_t size) {
     if (size - 1 > 0xffffffffu) throw std::length_error("too many serials in the world save");
-    auto* bigger = static_cast<Slot*>(platform::AllocateBulk(size * sizeof(Slot)));
-    // Filing reads a slot before it writes it. A page first read is mapped
-    // to the system's shared zero page, and the write after it costs a
-    // second fault and a flush of every other core's address cache; written
-    // now, each page faults once.
-    platform::TouchBulk(bigger, size * sizeof(Slot));
+    // Backed at once: filing reads a slot before it writes it, and a page
+    // first read is mapped to the system's shared zero page, so the write
+    // after it would cost a second fault and a flush of every other core's
+    // address cache.
+    auto* bigger = static_cast<Slot*>(platform::AllocateScatteredBulk(size * sizeof(Slot)));
     const std::size_t mask = size - 1;
     for (std::size_t k = 0; k < size_; ++k) {
       const Slot& s = slots_[k];

@@ -19,6 +19,14 @@ void* AllocateBulk(std::size_t bytes) {
   return p;
 }
 
+void* AllocateScatteredBulk(std::size_t bytes) {
+  if (bytes == 0) bytes = 1;
+  if (bytes >= kMapFrom) return MapScatteredPages(bytes);
+  void* p = AllocateBulk(bytes);
+  TouchBulk(p, bytes);
+  return p;
+}
+
 void FreeBulk(void* memory, std::size_t bytes) noexcept {
   if (memory == nullptr) return;
   if (bytes == 0) bytes = 1;

@@ -1,25 +1,33 @@
 // The POSIX side of bulk_memory.h: anonymous mappings on huge-page
-// boundaries. Huge pages are not asked for: where the system backs memory
-// with them on its own, the blocks are placed to take them, but on the
-// virtual machines that servers mostly run on, a huge page the guest zeroes
-// comes from memory the host has taken back, and backing it again costs the
-// host hundreds of faults. Zeroing 512 MiB took 0.8-1.5 s in huge pages
-// against 0.2-0.4 s in small ones on such a machine.
+// boundaries. Huge pages are asked for only for the scattered tables, and
+// only where they come cheap. On the virtual machines that servers mostly
+// run on, a huge page the guest zeroes may come from memory the host has
+// taken back, and backing it again costs the host hundreds of faults:
+// zeroing 512 MiB took 0.8-1.5 s in huge pages against 0.2-0.4 s in small
+// ones on such a machine, and that changed within the hour.
 //
-// What they would save is real but smaller than that risk. On an Intel
-// virtual machine whose memory had just been backed, MADV_HUGEPAGE on every
-// block of a 1 GiB conversion (the item index, the records, the hand-over
-// ring) cut its CPU time by 0.42 s of 4.4 (less in 11 of 11 alternating
-// rounds; 0.21 s, less in 8 of 9, with ascending serials), mostly in the
-// filing and the writers' walks, which miss the address cache on nearly
-// every record. The wall time moved by only -0.09 s (faster in 8 of 11;
-// -0.20 s, faster in 6 of 9), with a wider spread: the reader, which the
-// analysis waits for, reads the source and fills the records in order and
-// gains little.
+// Where they are cheap, they pay. On an Intel virtual machine whose memory
+// had just been backed, MADV_HUGEPAGE on every block of a 1 GiB conversion
+// (the item index, the records, the hand-over ring) cut its CPU time by
+// 0.42 s of 4.4 (less in 11 of 11 alternating rounds; 0.21 s, less in 8 of
+// 9, with ascending serials). Most of that is the item index, whose 128 MiB
+// of slots the filing and the passes visit at random: in huge pages alone
+// it took 0.12-0.23 s of CPU and 0.04-0.07 s of wall time off the
+// conversion (faster in 6 to 7 of 9 rounds, three comparisons). The records
+// and the ring are filled in order; in huge pages they gained 0.005-0.04 s
+// of wall time, and the ring on top of the index none.
+//
+// So a scattered table finds out first: of its first two huge pages, one is
+// backed as a huge page and one as 512 small ones, each timed by the
+// thread's CPU time, which takes in the host's backing too. The rest of the
+// table is asked for in huge pages only when the huge one cost no more. The
+// probe backs nothing the table would not back anyway, and every table
+// asks afresh, as the host's costs change.
 
 #include "platform/bulk_memory.h"
 
 #include <sys/mman.h>
+#include <time.h>
 
 #include <algorithm>
 #include <atomic>
@@ -52,7 +60,39 @@ Discardable& Noted() {
   return *noted;
 }
 
+// Tables smaller than this are backed in small pages without a probe.
+constexpr std::size_t kProbeFrom = std::size_t{16} << 20;
+
+// The CPU time this thread has used, faults included.
+std::int64_t ThreadNanoseconds() {
+  timespec t{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return std::int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+}
+
+// Backs `bytes` at `p` now and returns the CPU time that took.
+std::int64_t TimedTouch(char* p, std::size_t bytes) {
+  const std::int64_t start = ThreadNanoseconds();
+  TouchBulk(p, bytes);
+  return ThreadNanoseconds() - start;
+}
+
 }  // namespace
+
+void* MapScatteredPages(std::size_t bytes) {
+  void* const block = MapBulkPages(bytes);
+  char* const p = static_cast<char*>(block);
+  std::size_t backed = 0;
+  if (bytes >= kProbeFrom && ::madvise(p, kHugePage, MADV_HUGEPAGE) == 0 &&
+      ::madvise(p + kHugePage, kHugePage, MADV_NOHUGEPAGE) == 0) {
+    const std::int64_t small = TimedTouch(p + kHugePage, kHugePage);
+    const std::int64_t huge = TimedTouch(p, kHugePage);
+    backed = 2 * kHugePage;
+    if (huge <= small) ::madvise(p + backed, RoundUp(bytes, kHugePage) - backed, MADV_HUGEPAGE);
+  }
+  TouchBulk(p + backed, bytes - backed);
+  return block;
+}
 
 void* MapBulkPages(std::size_t bytes) {
   const std::size_t size = RoundUp(bytes, kHugePage);

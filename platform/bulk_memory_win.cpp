@@ -16,6 +16,12 @@ void* MapBulkPages(std::size_t bytes) {
   return block;
 }
 
+void* MapScatteredPages(std::size_t bytes) {
+  void* block = MapBulkPages(bytes);
+  TouchBulk(block, bytes);
+  return block;
+}
+
 void UnmapBulkPages(void* memory, std::size_t) noexcept { ::VirtualFree(memory, 0, MEM_RELEASE); }
 
 // Nothing is noted: the exit takes the memory back as it is.

@@ -12,6 +12,13 @@
 #include "platform/file_system.h"
 #include "tests/test_util.h"
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <vector>
+#endif
+
 namespace orv::testing {
 namespace {
 
@@ -68,6 +75,32 @@ TEST(BulkMemory, ABlockFreedByAStaticAtTheExitFindsItsNoteStillThere) {
     std::exit(0);
   };
   EXPECT_EXIT(exit_with_a_block_in_a_static(), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(BulkMemory, AScatteredTableIsZeroedAndBackedBeforeItsFirstUse) {
+  // From the heap, mapped but too small for huge pages, and big enough to
+  // be probed for them: the same promise for each.
+  for (const std::size_t bytes :
+       {std::size_t{1000}, std::size_t{1} << 20, (std::size_t{40} << 20) + 12345}) {
+    SCOPED_TRACE(bytes);
+    void* table = platform::AllocateScatteredBulk(bytes);
+    ASSERT_NE(table, nullptr);
+#if defined(__linux__)
+    // Every page is in memory already, so no look-up waits for a fault.
+    if (bytes >= (std::size_t{256} << 10)) {
+      const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+      std::vector<unsigned char> resident((bytes + page - 1) / page);
+      ASSERT_EQ(::mincore(table, bytes, resident.data()), 0);
+      std::size_t missing = 0;
+      for (const unsigned char r : resident) missing += (r & 1) == 0 ? 1 : 0;
+      EXPECT_EQ(missing, 0u);
+    }
+#endif
+    EXPECT_TRUE(All(table, bytes, 0));
+    std::memset(table, 0x5a, bytes);
+    EXPECT_TRUE(All(table, bytes, 0x5a));
+    platform::FreeBulk(table, bytes);
+  }
 }
 
 }  // namespace
