@@ -12,8 +12,9 @@
 // 0.42 s of 4.4 (less in 11 of 11 alternating rounds; 0.21 s, less in 8 of
 // 9, with ascending serials). Most of that is the item index, whose 128 MiB
 // of slots the filing and the passes visit at random: in huge pages alone
-// it took 0.12-0.23 s of CPU and 0.04-0.07 s of wall time off the
-// conversion (faster in 6 to 7 of 9 rounds, three comparisons). The records
+// it took 0.10-0.24 s of CPU and 0.03-0.07 s of wall time off the
+// conversion (five comparisons of 9 or 11 alternating rounds, faster in 6
+// to 8 of them, random and ascending serials). The records
 // and the ring are filled in order; in huge pages they gained 0.005-0.04 s
 // of wall time, and the ring on top of the index none.
 //
