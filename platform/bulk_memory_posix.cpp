@@ -14,9 +14,9 @@
 // of slots the filing and the passes visit at random: in huge pages alone
 // it took 0.10-0.24 s of CPU and 0.03-0.07 s of wall time off the
 // conversion (five comparisons of 9 or 11 alternating rounds, faster in 6
-// to 8 of them, random and ascending serials). The records
-// and the ring are filled in order; in huge pages they gained 0.005-0.04 s
-// of wall time, and the ring on top of the index none.
+// to 8 of them, random and ascending serials). The records and the ring
+// are filled in order; in huge pages they gained 0.005-0.04 s of wall
+// time, and the ring on top of the index none.
 //
 // So a scattered table finds out first: of its first two huge pages, one is
 // backed as a huge page and one as 512 small ones, each timed by the
